@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds both Windows programs (build/bin) and,
+# unless --windows-only is given, the portable code for the host (build/host).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${NOXEL_BUILD_DIR:-$root/build}
+
+bash "$root/scripts/setup.sh"
+cmake -S "$root" -B "$build" -G Ninja -Wno-dev \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build"
+if [ "${1:-}" != "--windows-only" ]; then
+  cmake -S "$root" -B "$build/host" -G Ninja -Wno-dev \
+    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build/host"
+fi

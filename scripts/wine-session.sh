@@ -1,0 +1,55 @@
+# Sourced by the scripts that run Windows programs: starts a private Xvfb
+# display, a private Wine prefix with one persistent wineserver, and an ALSA
+# configuration that sends the default sound device to a file. Everything is
+# stopped again when the calling script exits.
+#
+#   start_wine_session BUILD_DIR   exports DISPLAY, WINEPREFIX, HOME,
+#                                   NOXEL_AUDIO_FILE and NOXEL_SCREENSHOTS
+
+_noxel_stop_wine_session() {
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
+  [ -n "${_noxel_xvfb_pid:-}" ] && kill "$_noxel_xvfb_pid" >/dev/null 2>&1 || true
+  _noxel_xvfb_pid=
+}
+
+start_wine_session() {
+  local build=$1
+  local screen=${NOXEL_SCREEN:-1920x1080x24}
+  mkdir -p "$build/home" "$build/audio" "$build/screenshots"
+
+  if [ -z "${NOXEL_USE_DISPLAY:-}" ]; then
+    local n=90
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 "$screen" -nolisten tcp >/dev/null 2>&1 &
+    _noxel_xvfb_pid=$!
+    export DISPLAY=":$n"
+    local i
+    for i in $(seq 1 100); do
+      xdpyinfo >/dev/null 2>&1 && break
+      sleep 0.1
+    done
+  fi
+  trap _noxel_stop_wine_session EXIT
+
+  export HOME="$build/home"
+  export NOXEL_AUDIO_FILE="$build/audio/out.raw"
+  export NOXEL_SCREENSHOTS="$build/screenshots"
+  cat > "$HOME/.asoundrc" <<ASOUND
+pcm.!default { type file slave.pcm "null" file "$NOXEL_AUDIO_FILE" format "raw" }
+ASOUND
+
+  export WINEPREFIX="$build/wineprefix"
+  export WINEARCH=win32
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine: making a fresh prefix in $WINEPREFIX" >&2
+    wineboot --init >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  # A persistent wineserver, and Wine's own services started here with their
+  # output closed: started by a test instead, they would inherit the test's
+  # pipes and keep ctest waiting for ever.
+  wineserver -p >/dev/null 2>&1 </dev/null
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}

@@ -1,0 +1,67 @@
+#include "common/TestSupport.h"
+
+#include <cstdlib>
+
+namespace testing_support {
+
+std::wstring WinePath(const std::string& hostPath) {
+    std::wstring out;
+    if (!hostPath.empty() && hostPath[0] == '/') out = L"Z:";
+    for (char c : hostPath) out += (c == '/') ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return out;
+}
+
+std::string Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+ScratchDir::ScratchDir() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    static unsigned counter = 0;
+    for (;;) {
+        path_ = std::wstring(temp) + L"noxel-test-" + std::to_wstring(GetCurrentProcessId()) +
+                L"-" + std::to_wstring(++counter);
+        if (CreateDirectoryW(path_.c_str(), nullptr)) break;
+    }
+}
+
+ScratchDir::~ScratchDir() {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((path_ + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            std::wstring f = path_ + L"\\" + fd.cFileName;
+            SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(f.c_str());
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryW(path_.c_str());
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = bytes.empty() || WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(h);
+    return ok && written == bytes.size();
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::wstring& path) {
+    std::vector<uint8_t> bytes;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return bytes;
+    DWORD size = GetFileSize(h, nullptr);
+    bytes.resize(size);
+    DWORD got = 0;
+    if (size && !ReadFile(h, bytes.data(), size, &got, nullptr)) got = 0;
+    bytes.resize(got);
+    CloseHandle(h);
+    return bytes;
+}
+
+}  // namespace testing_support
