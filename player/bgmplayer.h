@@ -1,0 +1,36 @@
+// Background music: one WAV file held whole in memory and played as a single
+// wave-output block on the first output device.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdint>
+
+class bgmplayer {
+public:
+    bgmplayer() = default;
+    ~bgmplayer() { Close(); }
+    bgmplayer(const bgmplayer&) = delete;
+    bgmplayer& operator=(const bgmplayer&) = delete;
+
+    // Reads and checks a RIFF/WAVE file. Halt before loading another one.
+    bool Load(const wchar_t* path);
+    // Plays the loaded block from its beginning, opening the device if needed.
+    void Play();
+    // Stops at once; the device stays open and the file stays loaded.
+    void Halt();
+    // Stops and closes the device and frees the file.
+    void Close();
+
+    // The open output device, or null; the dialog sets its volume.
+    HWAVEOUT Device() const { return device_; }
+
+private:
+    uint8_t* image_ = nullptr;
+    HWAVEOUT device_ = nullptr;
+    WAVEFORMATEX format_ = {};
+    const uint8_t* cursor_ = nullptr;
+    uint32_t dataLength_ = 0;
+    WAVEHDR block_ = {};
+};
