@@ -1,0 +1,25 @@
+// Makes the rendering engine named by the Engine setting on one window.
+// The player and the configuration dialog both go through here, so they
+// agree on which engine an unknown or unusable setting turns into.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "engines/gengine.h"
+
+// Engine setting values.
+constexpr uint32_t kEngineGdi = 0;
+constexpr uint32_t kEngineGdiPlus = 1;
+constexpr uint32_t kEngineDirect2D = 2;
+
+// Builds engine `engineIndex` (0 GDI, 1 GDI+, 2 Direct2D) bound to `window`.
+// An index outside 0..2, or a Direct2D engine whose construction throws
+// (its process set-up failed, or no render target for the window), gives
+// the GDI engine instead. When `createdIndex` is not null it receives the
+// index of the engine actually made. COM, GDI+ and InitDirect2D must have
+// been started by the caller.
+std::unique_ptr<gengine> CreateEngine(uint32_t engineIndex, HWND window,
+                                      uint32_t* createdIndex);
