@@ -14,7 +14,7 @@ public:
     bgmplayer(const bgmplayer&) = delete;
     bgmplayer& operator=(const bgmplayer&) = delete;
 
-    // Reads and checks a RIFF/WAVE file. Halt before loading another one.
+    // Reads and checks a RIFF/WAVE file; music still playing is stopped first.
     bool Load(const wchar_t* path);
     // Plays the loaded block from its beginning, opening the device if needed.
     void Play();
@@ -27,10 +27,16 @@ public:
     HWAVEOUT Device() const { return device_; }
 
 private:
+    // Resets the device and unprepares the block, if either is there.
+    void StopBlock();
+    // Stops and closes the device, if one is open; the file stays loaded.
+    void CloseDevice();
+
     uint8_t* image_ = nullptr;
     HWAVEOUT device_ = nullptr;
     WAVEFORMATEX format_ = {};
     const uint8_t* cursor_ = nullptr;
     uint32_t dataLength_ = 0;
     WAVEHDR block_ = {};
+    WAVEFORMATEX deviceFormat_ = {};  // the format the open device was opened with
 };
