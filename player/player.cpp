@@ -1,0 +1,161 @@
+// The player and its frame clock. The film's speed comes from the tick
+// counter alone: a tick draws whatever frame is due at its own moment, so
+// late timers skip frames and early ones draw a frame twice.
+#include "player/player.h"
+
+#include <objbase.h>
+#include <gdiplus.h>
+
+#include <cwchar>
+
+#include "engines/EngineFactory.h"
+#include "engines/d2dengine.h"
+#include "shell/host.h"
+
+namespace {
+
+// GDI+ stays up for the life of the process: engines made later (the
+// dialog's, or a second window's) rely on it.
+ULONG_PTR g_gdiplusToken = 0;
+
+// The one player of the process, made on WM_CREATE and dropped on WM_DESTROY.
+std::unique_ptr<player> g_player;
+
+void StartPlatform() {
+    CoInitialize(nullptr);
+    if (!g_gdiplusToken) {
+        Gdiplus::GdiplusStartupInput input;  // version 1, no callback, no suppression
+        Gdiplus::GdiplusStartup(&g_gdiplusToken, &input, nullptr);
+    }
+    InitDirect2D();
+}
+
+}  // namespace
+
+uint32_t FrameDue(uint32_t startTick, uint32_t now) {
+    const uint32_t elapsed = now - startTick;
+    return elapsed * kFramesPerSecond / 1000u;
+}
+
+void RateMeter::Restart(uint32_t now) {
+    windowStart = now;
+    counted = 0;
+    rate = 0;
+}
+
+void RateMeter::Count(uint32_t now) {
+    if (now - windowStart > kRateWindowMs) {
+        rate = counted;
+        windowStart += kRateWindowMs;
+        counted = 0;
+    }
+    ++counted;
+}
+
+uint32_t FormatOverlay(wchar_t (&buffer)[kOverlayChars], uint32_t rate,
+                       uint32_t frameIndex, uint32_t frameCount) {
+    const int written = std::swprintf(buffer, kOverlayChars, L"fps=%d (%d/%d)",
+                                      static_cast<int>(rate), static_cast<int>(frameIndex),
+                                      static_cast<int>(frameCount));
+    if (written < 0) {
+        buffer[0] = L'\0';
+        return 0;
+    }
+    return static_cast<uint32_t>(written);
+}
+
+player::player(TickSource clock) : settings_(std::make_unique<settings>()), clock_(clock) {
+    settings_->Load();
+}
+
+// The music closes before the reader: members go in reverse order.
+player::~player() = default;
+
+void player::Start(HWND window) {
+    window_ = window;
+    StartPlatform();
+    StartWithEngine(window, CreateEngine(settings_->Engine, window, nullptr));
+}
+
+void player::StartWithEngine(HWND window, std::unique_ptr<gengine> engine) {
+    window_ = window;
+    engine_ = std::move(engine);
+    engine_->SetParam1(settings_->Param1);
+    engine_->SetParam2(settings_->Param2);
+    if (!engine_->LoadBackground(settings_->BackGroundImageFilePath)) engine_->CaptureBackground();
+
+    if (!reader_.Open(settings_->NoxelFilePath)) {
+        PostQuitMessage(0);
+        return;
+    }
+    startTick_ = clock_();
+    meter_.Restart(startTick_);
+    SetTimer(window, TimerId(), kTickPeriodMs, nullptr);
+
+    if (settings_->BGM && music_.Load(settings_->WavFilePath)) music_.Play();
+}
+
+void player::Tick(HWND window) {
+    if (!engine_) return;
+    const uint32_t now = clock_();
+    frameIndex_ = FrameDue(startTick_, now);
+    meter_.Count(now);
+
+    EngineFrame* frame = reader_.ReadFrame(frameIndex_, engine_.get());
+    if (!frame) {
+        frameIndex_ = 0;
+        frame = reader_.ReadFrame(0, engine_.get());
+        if (!frame) {
+            PostQuitMessage(0);
+            return;
+        }
+        RestartFilm();
+    }
+
+    wchar_t text[kOverlayChars];
+    const uint32_t length = FormatOverlay(text, meter_.rate, frameIndex_, reader_.FrameCount());
+
+    engine_->BeginDraw();
+    engine_->DrawBackground();
+    engine_->DrawFrame(frame);
+    if (settings_->DisplayFrameRate) engine_->DrawOverlayText(text, length);
+    engine_->EndDraw();
+    UpdateWindow(window);
+    engine_->DeleteFrame(frame);
+}
+
+// Frame 0 has just been read: the clock restarts from this moment, not from
+// the start of the tick, and the music from its beginning.
+void player::RestartFilm() {
+    startTick_ = clock_();
+    if (settings_->BGM && music_.Device()) {
+        music_.Halt();
+        music_.Play();
+    }
+}
+
+void player::Stop(HWND window) {
+    if (music_.Device()) music_.Halt();
+    KillTimer(window, TimerId());
+    engine_.reset();
+    PostQuitMessage(0);
+}
+
+LRESULT SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        g_player = std::make_unique<player>();
+        g_player->Start(window);
+        return 0;
+    case WM_TIMER:
+        if (g_player) g_player->Tick(window);
+        return 0;
+    case WM_DESTROY:
+        if (g_player) {
+            g_player->Stop(window);
+            g_player.reset();
+        }
+        return 0;
+    }
+    return DefSaverProc(window, message, wParam, lParam);
+}

@@ -1,0 +1,92 @@
+// The player: what the screen-saver window shows. A 16 ms window timer drives
+// it; every tick works out from the tick counter which frame of the 30-per-
+// second film is due, has the reader and the engine build it and draws it,
+// and starts the film (and its music) again after the last frame.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "engines/gengine.h"
+#include "player/animreader.h"
+#include "player/bgmplayer.h"
+#include "shell/settings.h"
+
+constexpr uint32_t kFramesPerSecond = 30;
+constexpr UINT kTickPeriodMs = 16;
+constexpr uint32_t kRateWindowMs = 1000;
+// The overlay line's buffer, terminator included.
+constexpr uint32_t kOverlayChars = 256;
+
+// The frame due at `now` for a film (re)started at `startTick`, both from
+// the tick counter. Unsigned 32-bit throughout: the difference and the
+// product wrap, the division truncates, so a counter that wrapped since the
+// start still gives the right frame.
+uint32_t FrameDue(uint32_t startTick, uint32_t now);
+
+// Counts redraws per second. A counting window closes when more than a
+// second has passed since it opened; the next one opens exactly one second
+// later, so after a stall the shown rate catches up one second per tick.
+struct RateMeter {
+    uint32_t windowStart = 0;
+    uint32_t counted = 0;
+    uint32_t rate = 0;
+
+    void Restart(uint32_t now);
+    void Count(uint32_t now);
+};
+
+// Writes "fps=<rate> (<frame>/<frame count>)"; returns its length without
+// the terminator.
+uint32_t FormatOverlay(wchar_t (&buffer)[kOverlayChars], uint32_t rate,
+                       uint32_t frameIndex, uint32_t frameCount);
+
+// The tick counter the player reads; a test hands in its own.
+using TickSource = DWORD(WINAPI*)();
+
+class player {
+public:
+    // Creates the settings record and loads it from the registry.
+    explicit player(TickSource clock = &GetTickCount);
+    ~player();
+    player(const player&) = delete;
+    player& operator=(const player&) = delete;
+
+    // Starts COM, GDI+ and the Direct2D set-up, makes the engine the
+    // settings name, then plays as StartWithEngine does.
+    void Start(HWND window);
+    // Applies the parameters and the background to `engine`, opens the film
+    // and starts the timer and the music. A film that cannot be opened
+    // posts the quit message instead.
+    void StartWithEngine(HWND window, std::unique_ptr<gengine> engine);
+    // Shows the frame due now.
+    void Tick(HWND window);
+    // Halts the music, stops the timer, drops the engine, posts the quit message.
+    void Stop(HWND window);
+
+    settings& Settings() { return *settings_; }
+    uint32_t FrameIndex() const { return frameIndex_; }
+    uint32_t StartTick() const { return startTick_; }
+    const RateMeter& Meter() const { return meter_; }
+    UINT_PTR TimerId() const { return reinterpret_cast<UINT_PTR>(this); }
+
+private:
+    void RestartFilm();
+
+    HWND window_ = nullptr;
+    std::unique_ptr<gengine> engine_;
+    uint32_t frameIndex_ = 0;
+    uint32_t startTick_ = 0;
+    RateMeter meter_;
+    animreader reader_;
+    bgmplayer music_;
+    std::unique_ptr<settings> settings_;
+    TickSource clock_;
+};
+
+// The window procedure of the player, reached through the host's own. It
+// handles creation, the timer and destruction, and hands every other
+// message to DefSaverProc.
+LRESULT SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
