@@ -37,15 +37,17 @@ uint8_t GreyPicture::At(int x, int y) const {
 
 GreyPicture Silhouette(int32_t width, int32_t height, uint32_t step) {
     GreyPicture picture(width, height, kFilmBlack);
-    int unit = std::max(1, static_cast<int>(height) / 12);
-    int x = static_cast<int>((width / 8 + step * 4) % static_cast<uint32_t>(std::max(1, width)));
-    int ground = height - unit;
-    picture.FillDisc(x, ground - 8 * unit, unit * 3 / 2, kFilmWhite);                // head
-    picture.Fill(x - unit, ground - 6 * unit, x + unit, ground - 2 * unit, kFilmWhite);  // body
-    int stride = static_cast<int>(step % 8) - 4;                                      // legs swing
-    picture.Fill(x - unit + stride / 2, ground - 2 * unit, x + stride / 2, ground, kFilmWhite);
-    picture.Fill(x - stride / 2, ground - 2 * unit, x + unit - stride / 2, ground, kFilmWhite);
-    picture.Fill(0, ground, width, height, kFilmWhite);                               // the floor
+    const int unit = std::max(2, static_cast<int>(height) / 16);
+    const int x = static_cast<int>((width / 6 + step * 4) % static_cast<uint32_t>(std::max(1, width)));
+    const int ground = height - unit;
+    const int phase = static_cast<int>(step % 8);
+    const int swing = (phase < 4 ? phase : 8 - phase) * unit / 2;  // 0 to 2 units and back
+    picture.Fill(0, ground, width, height, kFilmWhite);                                   // floor
+    picture.FillDisc(x, ground - 10 * unit, unit * 3 / 2, kFilmWhite);                     // head
+    picture.Fill(x - unit, ground - 8 * unit, x + unit, ground - 4 * unit, kFilmWhite);    // body
+    picture.Fill(x - 3 * unit, ground - 8 * unit, x + 3 * unit, ground - 7 * unit, kFilmWhite);  // arms
+    picture.Fill(x - unit - swing, ground - 4 * unit, x - swing, ground, kFilmWhite);      // legs
+    picture.Fill(x + swing, ground - 4 * unit, x + unit + swing, ground, kFilmWhite);
     return picture;
 }
 
