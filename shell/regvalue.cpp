@@ -20,7 +20,6 @@ LONG WINAPI RegGetValueFallback(HKEY key, LPCWSTR subKey, LPCWSTR name, DWORD fl
     const DWORD seen = expand ? REG_SZ : stored;
     if (!((flags & RRF_RT_REG_SZ) && seen == REG_SZ) && !((flags & RRF_RT_REG_DWORD) && seen == REG_DWORD))
         return ERROR_UNSUPPORTED_TYPE;
-    if (seen == REG_DWORD && size != sizeof(DWORD)) return ERROR_DATATYPE_MISMATCH;
 
     std::vector<BYTE> raw(size + 2 * sizeof(wchar_t), 0);  // room to terminate a bare string
     rc = RegQueryValueExW(key, name, nullptr, &stored, raw.data(), &size);

@@ -44,7 +44,9 @@ void ReadPath(HKEY key, const wchar_t* name, wchar_t* path, UINT defaultId) {
 
 uint32_t ReadNumber(HKEY key, const wchar_t* name, uint32_t fallback) {
     DWORD value = 0, bytes = sizeof(value);
-    if (key && RegGetValueEntry()(key, L"", name, RRF_RT_REG_DWORD, nullptr, &value, &bytes) == ERROR_SUCCESS)
+    // A REG_DWORD of another size is handed over as it is; only four bytes make a value.
+    if (key && RegGetValueEntry()(key, L"", name, RRF_RT_REG_DWORD, nullptr, &value, &bytes) == ERROR_SUCCESS &&
+        bytes == sizeof(value))
         return value;
     return fallback;
 }

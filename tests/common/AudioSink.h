@@ -1,0 +1,34 @@
+// The file that the test session's ALSA configuration sends the default
+// sound device into. Wine's mixer converts what is played, so tests look at
+// loudness and timing of what arrives, never at the bytes themselves.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+class AudioSink {
+public:
+    AudioSink();  // the file named by NOXEL_AUDIO_FILE
+    bool configured() const { return !path_.empty(); }
+    // Where the file ends now: a mark for Since().
+    uint64_t Mark() const;
+    // What arrived after the mark (all of the file if it was started afresh).
+    std::vector<uint8_t> Since(uint64_t mark) const;
+private:
+    std::wstring path_;
+};
+
+// Bytes of the mixer's output that are not zero: silence in its signed and
+// floating-point formats is all zero bytes.
+size_t SoundingBytes(const std::vector<uint8_t>& audio);
+
+// Polls every 20 ms until done() holds or timeoutMs have passed.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+}  // namespace testing_support
