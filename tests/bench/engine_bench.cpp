@@ -1,0 +1,140 @@
+// Times one playback tick of each rendering engine (read the frame, make it,
+// draw background and frame through the back buffer, delete it) on a
+// 1920 x 1080 window with a 480 x 360 film, beside a bare StretchDIBits of
+// the same compressed frame, and prints milliseconds per frame and ratios.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "common/FilmBuilder.h"
+#include "common/TestImages.h"
+#include "common/TestSupport.h"
+#include "common/TestWindow.h"
+#include "engines/FrameBitmapInfo.h"
+#include "engines/gdiengine.h"
+#include "player/animreader.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr int kWindowWidth = 1920, kWindowHeight = 1080;
+constexpr int kFilmWidth = 480, kFilmHeight = 360;
+constexpr uint32_t kFilmFrames = 60;
+constexpr int kRounds = 3;
+
+struct EngineCase {
+    const char* name;
+    std::function<std::unique_ptr<gengine>(HWND)> make;
+    uint32_t param1, param2;
+};
+
+// Add further engines here; each runs with the parameters given.
+std::vector<EngineCase> EngineCases() {
+    return {
+        {"GDI", [](HWND window) { return std::unique_ptr<gengine>(new gdiengine(window)); }, 0, 2},
+    };
+}
+
+class Stopwatch {
+public:
+    Stopwatch() {
+        QueryPerformanceFrequency(&frequency_);
+        QueryPerformanceCounter(&start_);
+    }
+    double Ms() const {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        return 1000.0 * static_cast<double>(now.QuadPart - start_.QuadPart) / static_cast<double>(frequency_.QuadPart);
+    }
+
+private:
+    LARGE_INTEGER frequency_, start_;
+};
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Milliseconds per frame of the engine's whole tick.
+double TimeEngine(const EngineCase& engineCase, HWND window, animreader& reader, uint32_t frames) {
+    std::unique_ptr<gengine> engine = engineCase.make(window);
+    engine->SetParam1(engineCase.param1);
+    engine->SetParam2(engineCase.param2);
+    engine->CaptureBackground();
+    Stopwatch watch;
+    for (uint32_t i = 0; i < frames; ++i) {
+        EngineFrame* frame = reader.ReadFrame(i % reader.FrameCount(), engine.get());
+        engine->BeginDraw();
+        engine->DrawBackground();
+        engine->DrawFrame(frame);
+        engine->EndDraw();
+        engine->DeleteFrame(frame);
+    }
+    GdiFlush();
+    return watch.Ms() / frames;
+}
+
+// Milliseconds per frame of GDI decoding and stretching the same streams
+// straight onto the window, with nothing else.
+double TimeBareStretch(HWND window, const FilmBuilder& film, uint32_t frames) {
+    HDC dc = GetDC(window);
+    Stopwatch watch;
+    for (uint32_t i = 0; i < frames; ++i) {
+        const std::vector<uint8_t>& stream = film.Stream(i % film.FrameCount());
+        GreyBitmapInfo info(kFilmWidth, kFilmHeight, BI_RLE8, static_cast<DWORD>(stream.size()));
+        StretchDIBits(dc, 0, 0, kWindowWidth, kWindowHeight, 0, 0, kFilmWidth, kFilmHeight, stream.data(),
+                      info.get(), DIB_RGB_COLORS, SRCCOPY);
+    }
+    GdiFlush();
+    double ms = watch.Ms() / frames;
+    ReleaseDC(window, dc);
+    return ms;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const uint32_t frames = argc > 1 ? static_cast<uint32_t>(std::max(1, atoi(argv[1]))) : 300;
+    CoInitialize(nullptr);
+    StartGdiplus();
+
+    FilmBuilder film(kFilmWidth, kFilmHeight);
+    for (uint32_t i = 0; i < kFilmFrames; ++i) film.Add(Silhouette(kFilmWidth, kFilmHeight, i));
+    ScratchDir dir;
+    std::wstring path = dir.File(L"bench.nxl");
+    animreader reader;
+    if (!film.Write(path) || !reader.Open(path.c_str())) {
+        std::fprintf(stderr, "cannot write or open the film\n");
+        return 1;
+    }
+    TestWindow window(kWindowWidth, kWindowHeight);
+
+    std::vector<EngineCase> cases = EngineCases();
+    std::vector<double> bare;
+    std::vector<std::vector<double>> engines(cases.size());
+    TimeBareStretch(window.hwnd(), film, 10);  // warm up
+    for (int round = 0; round < kRounds; ++round) {
+        bare.push_back(TimeBareStretch(window.hwnd(), film, frames));
+        for (size_t i = 0; i < cases.size(); ++i)
+            engines[i].push_back(TimeEngine(cases[i], window.hwnd(), reader, frames));
+        window.Pump();
+    }
+
+    const double bareMs = Median(bare);
+    std::printf("%u frames of %dx%d on a %dx%d window, median of %d rounds\n", frames, kFilmWidth, kFilmHeight,
+                kWindowWidth, kWindowHeight, kRounds);
+    std::printf("%-28s %8.3f ms/frame\n", "bare StretchDIBits", bareMs);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const double ms = Median(engines[i]);
+        std::printf("%-28s %8.3f ms/frame  %5.2f x bare  (params %u, %u)\n", cases[i].name, ms, ms / bareMs,
+                    cases[i].param1, cases[i].param2);
+    }
+    return 0;
+}
