@@ -23,8 +23,8 @@ struct GdiFrame : EngineFrame {
     const uint8_t* data;
 };
 
-enum GdiOption : uint32_t { kWhite = 0, kBlack = 1, kUnchanged = 2, kInvert = 3, kOptionCount = 4 };
-
+// Both parameters offer the same four options: white, black, unchanged, inverted.
+constexpr uint32_t kOptionCount = 4;
 const UINT kOptionStringIds[kOptionCount] = {IDS_GDI_WHITE, IDS_GDI_BLACK, IDS_GDI_UNCHANGED, IDS_GDI_INVERT};
 
 int LoadLabel(UINT id, wchar_t* buffer, uint32_t capacity) {
