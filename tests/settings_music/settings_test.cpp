@@ -79,6 +79,12 @@ protected:
     bool existed_ = false;
 };
 
+// Engine, Param1, Param2, BGM, DisplayFrameRate, Volume.
+std::vector<uint32_t> NumbersOf(const settings& s) {
+    return {s.Engine, s.Param1, s.Param2, s.BGM, s.DisplayFrameRate, s.Volume};
+}
+const std::vector<uint32_t> kDefaultNumbers = {0, 0, 2, 1, 0, 0xFFFF};
+
 }  // namespace
 
 TEST_F(SettingsStore, AbsentKeyGivesDefaultsAndSaveWritesAllNine) {
@@ -88,12 +94,7 @@ TEST_F(SettingsStore, AbsentKeyGivesDefaultsAndSaveWritesAllNine) {
     EXPECT_STREQ(L"Veilwick.nxl", s.NoxelFilePath);
     EXPECT_STREQ(L"Veilwick.wav", s.WavFilePath);
     EXPECT_STREQ(L"", s.BackGroundImageFilePath);
-    EXPECT_EQ(0u, s.Engine);
-    EXPECT_EQ(0u, s.Param1);
-    EXPECT_EQ(2u, s.Param2);
-    EXPECT_EQ(1u, s.BGM);
-    EXPECT_EQ(0u, s.DisplayFrameRate);
-    EXPECT_EQ(0xFFFFu, s.Volume);
+    EXPECT_EQ(kDefaultNumbers, NumbersOf(s));
 
     s.Save();
     const Values v = ReadKey();
@@ -139,12 +140,8 @@ TEST_F(SettingsStore, SavedValuesComeBackUnchanged) {
     EXPECT_EQ(longest, r.NoxelFilePath);
     EXPECT_STREQ(L"D:\\m\u00fcsic\\\u97f3.wav", r.WavFilePath);
     EXPECT_STREQ(L"", r.BackGroundImageFilePath);
-    EXPECT_EQ(7u, r.Engine);
-    EXPECT_EQ(0xFFFFFFFFu, r.Param1);
-    EXPECT_EQ(5u, r.Param2);
-    EXPECT_EQ(0u, r.BGM);
-    EXPECT_EQ(1u, r.DisplayFrameRate);
-    EXPECT_EQ(0u, r.Volume) << "a stored 0 is a value, not a missing one";
+    // Volume 0 is a value, not a missing one.
+    EXPECT_EQ(std::vector<uint32_t>({7, 0xFFFFFFFF, 5, 0, 1, 0}), NumbersOf(r));
 }
 
 TEST_F(SettingsStore, EachUnreadableValueTakesOnlyItsOwnDefault) {
@@ -166,12 +163,7 @@ TEST_F(SettingsStore, EachUnreadableValueTakesOnlyItsOwnDefault) {
     EXPECT_STREQ(L"Veilwick.nxl", s.NoxelFilePath);
     EXPECT_STREQ(L"Veilwick.wav", s.WavFilePath);
     EXPECT_STREQ(L"", s.BackGroundImageFilePath);
-    EXPECT_EQ(0u, s.Engine);
-    EXPECT_EQ(0u, s.Param1);
-    EXPECT_EQ(2u, s.Param2);
-    EXPECT_EQ(1u, s.BGM);
-    EXPECT_EQ(1u, s.DisplayFrameRate);
-    EXPECT_EQ(1234u, s.Volume);
+    EXPECT_EQ(std::vector<uint32_t>({0, 0, 2, 1, 1, 1234}), NumbersOf(s));
 }
 
 TEST_F(SettingsStore, StoredTextWithoutTerminatorIsEndedInTheBuffer) {
