@@ -163,18 +163,19 @@ private:
     uint32_t byteCount_ = 0;
 };
 
-// The film being written: a temporary file in the folder of the final name,
-// deleted unless Commit() moves it over the final name.
+// The film being written: "<film>.tmp" beside the film, deleted unless
+// Commit() moves it over the film. Created like the film itself (anew, shared
+// with nobody), so a second run writing the same film is refused in the same way.
 class TempFilm {
 public:
-    explicit TempFilm(const std::wstring& finalName) : finalName_(finalName) {
-        size_t slash = finalName.find_last_of(L"\\/");
-        std::wstring folder = slash == std::wstring::npos ? L"." : finalName.substr(0, slash);
-        wchar_t temp[MAX_PATH];
-        if (!GetTempFileNameW(folder.c_str(), L"nxl", 0, temp)) CannotCreate(GetLastError());
-        tempName_ = temp;
-        file_ = FileHandle(CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file_) CannotCreate(GetLastError());
+    explicit TempFilm(const std::wstring& finalName) : finalName_(finalName), tempName_(finalName + L".tmp") {
+        file_ = FileHandle(CreateFileW(tempName_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file_) {
+            DWORD error = GetLastError();
+            tempName_.clear();  // not ours to delete
+            CannotCreate(error);
+        }
     }
     ~TempFilm() {
         file_.Close();

@@ -149,6 +149,26 @@ TEST_F(NoxelToolTest, WrongArgumentCountPrintsUsageAndFails) {
     }
 }
 
+TEST_F(NoxelToolTest, FilmThatCannotBeCreatedFails) {
+    // The film's folder does not exist: no image is found there either.
+    auto run = Encode(L"missing\\a");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(Lines("Total 0 files\nCannot create nxl file(3)\n"), run.out);
+    EXPECT_TRUE(OutputFiles().empty());
+
+    // Another run is writing the same film: its temporary file is left alone.
+    ASSERT_TRUE(WriteFileBytes(out_.File(L"a.nxl"), kEarlierFilm));
+    HANDLE other = CreateFileW(out_.File(L"a.nxl.tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, other);
+    run = Encode();
+    CloseHandle(other);
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(Lines("Total 0 files\nCannot create nxl file(32)\n"), run.out);
+    EXPECT_EQ(kEarlierFilm, Film());
+    EXPECT_EQ((std::vector<std::wstring>{L"a.nxl", L"a.nxl.tmp"}), OutputFiles());
+}
+
 TEST_F(NoxelToolTest, BadImagesStopTheRunAndKeepTheEarlierFilm) {
     Bytes good = MakeBmp8(4, 2, Bytes(8, 128));
     Bmp8Options indexed;
