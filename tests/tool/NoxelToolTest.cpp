@@ -11,7 +11,7 @@
 #include "common/GreyFrames.h"
 #include "common/Rle8Decoder.h"
 #include "common/TestSupport.h"
-#include "tool/ToolRunner.h"
+#include "ToolRunner.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Child-process runner and pipe images for the encoder tool's tests.
-#include "tool/ToolRunner.h"
+#include "ToolRunner.h"
 
 #include <map>
 #include <thread>
