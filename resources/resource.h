@@ -29,3 +29,26 @@
 #define IDS_IMAGE_PATTERN         121
 #define IDS_IMAGE_EXT             122
 #define IDS_IMAGE_TITLE           123
+
+// Configuration dialog and its controls.
+#define IDD_CONFIG                2003
+#ifndef IDC_STATIC
+#define IDC_STATIC                (-1)
+#endif
+#define IDC_FILM_PATH             1001
+#define IDC_FILM_BROWSE           1002
+#define IDC_WAV_PATH              1003
+#define IDC_WAV_BROWSE            1004
+#define IDC_BACKGROUND_PATH       1005
+#define IDC_PREVIEW_BUTTON        1006
+#define IDC_BGM                   1007
+#define IDC_VOLUME                1008
+#define IDC_PREVIEW               1009
+#define IDC_MUSIC_BUTTON          1010
+#define IDC_BACKGROUND_BROWSE     1011
+#define IDC_PARAM1                1014
+#define IDC_PARAM2                1015
+#define IDC_FRAMERATE             1016
+#define IDC_PARAM1_LABEL          1018
+#define IDC_PARAM2_LABEL          1019
+#define IDC_ENGINE                1020

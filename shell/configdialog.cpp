@@ -1,0 +1,402 @@
+// The configuration dialog: edits every setting, previews the film in the
+// "PREVIEW" control through the selected engine, plays the music as a test
+// with its volume slider, and saves the settings on OK only.
+#include "shell/configdialog.h"
+
+#include <commctrl.h>
+#include <gdiplus.h>
+#include <objbase.h>
+
+#include <memory>
+
+#include "engines/EngineFactory.h"
+#include "engines/d2dengine.h"
+#include "player/animreader.h"
+#include "player/bgmplayer.h"
+#include "resources/resource.h"
+#include "shell/configvalues.h"
+#include "shell/settings.h"
+
+namespace {
+
+constexpr UINT_PTR kPreviewTimerId = 1025;
+constexpr UINT kPreviewPeriodMs = 33;
+constexpr int kVolumeTickStep = 10;
+constexpr const wchar_t* kPreviewClassName = L"PREVIEW";
+
+// GDI+ stays started for the rest of the process once the dialog needs it.
+ULONG_PTR gdiplusToken = 0;
+
+// COM, GDI+ and the Direct2D set-up, in the order the engines expect them.
+void StartGraphics() {
+    CoInitialize(nullptr);
+    if (!gdiplusToken) {
+        Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
+    }
+    InitDirect2D();
+}
+
+HINSTANCE DialogInstance(HWND dialog) {
+    return reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
+}
+
+void SetTextFromTable(HWND dialog, int control, UINT stringId) {
+    wchar_t text[kPathChars] = {};
+    LoadStringW(DialogInstance(dialog), stringId, text, kPathChars);
+    SetDlgItemTextW(dialog, control, text);
+}
+
+// Fills one parameter list and its label from the engine's own operations.
+template <typename Count, typename Name, typename Option>
+void FillParameterList(HWND label, HWND list, uint32_t stored, Count count, Name name, Option option) {
+    wchar_t text[kPathChars] = {};
+    name(text, kPathChars);
+    SetWindowTextW(label, text);
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    const uint32_t n = count();
+    for (uint32_t i = 0; i < n; ++i) {
+        text[0] = L'\0';
+        option(i, text, kPathChars);
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    }
+    // A stored index past this engine's options leaves the list without selection.
+    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(stored), 0);
+}
+
+uint32_t Selection(HWND list) {
+    return static_cast<uint32_t>(SendMessageW(list, CB_GETCURSEL, 0, 0));
+}
+
+}  // namespace
+
+// The dialog's state: one per dialog, from WM_INITDIALOG until the dialog
+// window goes away.
+class configdialog {
+public:
+    configdialog();
+
+    void Initialise(HWND dialog);
+    void Command(HWND dialog, int control, int notification);
+    void PreviewTick(HWND dialog);
+    void VolumeChanged();
+    // Stops the preview and the test playback before the controls go away.
+    void Shutdown(HWND dialog);
+
+private:
+    void CreateEngineFor(uint32_t engineIndex);
+    void FillParameterLists();
+    void ApplyParameters();
+    void SwitchEngine();
+    void Finish(HWND dialog, bool save);
+    void ChooseFile(HWND dialog, const FileChooser& chooser);
+    void StartPreview(HWND dialog);
+    void StopPreview(HWND dialog);
+    void ToggleMusic(HWND dialog);
+    bool DrawPreviewFrame();
+
+    settings settings_;
+    std::unique_ptr<gengine> engine_;
+    HWND preview_ = nullptr;
+    HWND engineList_ = nullptr;
+    HWND param1List_ = nullptr;
+    HWND param2List_ = nullptr;
+    HWND musicBox_ = nullptr;
+    HWND frameRateBox_ = nullptr;
+    HWND volumeSlider_ = nullptr;
+    bool previewing_ = false;
+    bool musicPlaying_ = false;
+    animreader reader_;
+    uint32_t frameIndex_ = 0;
+    uint32_t startTick_ = 0;
+    std::unique_ptr<bgmplayer> music_;
+};
+
+namespace {
+std::unique_ptr<configdialog> dialogState;
+}
+
+configdialog::configdialog() {
+    INITCOMMONCONTROLSEX classes = {sizeof(classes), 0xFF};  // list view up to animation
+    InitCommonControlsEx(&classes);
+    settings_.Load();
+}
+
+void configdialog::Initialise(HWND dialog) {
+    engineList_ = GetDlgItem(dialog, IDC_ENGINE);
+    param1List_ = GetDlgItem(dialog, IDC_PARAM1);
+    param2List_ = GetDlgItem(dialog, IDC_PARAM2);
+    musicBox_ = GetDlgItem(dialog, IDC_BGM);
+    frameRateBox_ = GetDlgItem(dialog, IDC_FRAMERATE);
+    volumeSlider_ = GetDlgItem(dialog, IDC_VOLUME);
+    preview_ = GetDlgItem(dialog, IDC_PREVIEW);
+
+    StartGraphics();
+
+    for (const wchar_t* name : {L"GDI", L"GDI+", L"Direct2D"}) {
+        SendMessageW(engineList_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    }
+    CreateEngineFor(settings_.Engine);
+
+    SetDlgItemTextW(dialog, IDC_FILM_PATH, settings_.NoxelFilePath);
+    SetDlgItemTextW(dialog, IDC_WAV_PATH, settings_.WavFilePath);
+    SetDlgItemTextW(dialog, IDC_BACKGROUND_PATH, settings_.BackGroundImageFilePath);
+    SetFocus(GetDlgItem(dialog, IDC_FILM_PATH));
+
+    FillParameterLists();
+
+    CheckDlgButton(dialog, IDC_BGM, settings_.BGM ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_FRAMERATE, settings_.DisplayFrameRate ? BST_CHECKED : BST_UNCHECKED);
+
+    SendMessageW(volumeSlider_, TBM_SETRANGE, FALSE, MAKELPARAM(0, kVolumeSliderMax));
+    SendMessageW(volumeSlider_, TBM_SETTICFREQ, kVolumeTickStep, 0);
+    SendMessageW(volumeSlider_, TBM_SETPOS, TRUE, SliderPositionFromVolume(settings_.Volume));
+
+    ApplyParameters();
+
+    UpdateWindow(preview_);
+    UpdateWindow(dialog);
+    ShowWindow(dialog, SW_SHOW);
+
+    music_ = std::make_unique<bgmplayer>();
+}
+
+// Makes the engine on the preview control. An unknown index or a Direct2D
+// engine that cannot be made gives the GDI engine, and the engine list and
+// the settings then name the engine that was really made.
+void configdialog::CreateEngineFor(uint32_t engineIndex) {
+    engine_.reset();
+    uint32_t created = kEngineGdi;
+    engine_ = CreateEngine(engineIndex, preview_, &created);
+    settings_.Engine = created;
+    SendMessageW(engineList_, CB_SETCURSEL, created, 0);
+}
+
+void configdialog::FillParameterLists() {
+    gengine* e = engine_.get();
+    FillParameterList(
+        GetDlgItem(GetParent(preview_), IDC_PARAM1_LABEL), param1List_, settings_.Param1,
+        [e] { return e->GetParam1Count(); },
+        [e](wchar_t* b, uint32_t c) { e->GetParam1Name(b, c); },
+        [e](uint32_t i, wchar_t* b, uint32_t c) { e->GetParam1Option(i, b, c); });
+    FillParameterList(
+        GetDlgItem(GetParent(preview_), IDC_PARAM2_LABEL), param2List_, settings_.Param2,
+        [e] { return e->GetParam2Count(); },
+        [e](wchar_t* b, uint32_t c) { e->GetParam2Name(b, c); },
+        [e](uint32_t i, wchar_t* b, uint32_t c) { e->GetParam2Option(i, b, c); });
+}
+
+// A list without selection hands the engine -1, which every engine tolerates.
+void configdialog::ApplyParameters() {
+    engine_->SetParam1(Selection(param1List_));
+    engine_->SetParam2(Selection(param2List_));
+}
+
+void configdialog::Command(HWND dialog, int control, int notification) {
+    // The lists act only on a new selection: focus, drop-down and close-up
+    // notifications must not recreate the engine or reset the parameters.
+    switch (control) {
+    case IDOK:
+        Finish(dialog, true);
+        return;
+    case IDCANCEL:
+        Finish(dialog, false);
+        return;
+    case IDC_PREVIEW_BUTTON:
+        if (previewing_) {
+            StopPreview(dialog);
+        } else {
+            StartPreview(dialog);
+        }
+        return;
+    case IDC_MUSIC_BUTTON:
+        ToggleMusic(dialog);
+        return;
+    case IDC_PARAM1:
+        if (notification == CBN_SELCHANGE) engine_->SetParam1(Selection(param1List_));
+        return;
+    case IDC_PARAM2:
+        if (notification == CBN_SELCHANGE) engine_->SetParam2(Selection(param2List_));
+        return;
+    case IDC_ENGINE:
+        if (notification == CBN_SELCHANGE) SwitchEngine();
+        return;
+    }
+    if (const FileChooser* chooser = FileChooserFor(control)) ChooseFile(dialog, *chooser);
+}
+
+// The new engine lists its own parameters, selected from the stored values:
+// the same index means something else to another engine.
+void configdialog::SwitchEngine() {
+    LRESULT selection = SendMessageW(engineList_, CB_GETCURSEL, 0, 0);
+    CreateEngineFor(StoredSelection(selection, settings_.Engine));
+    FillParameterLists();
+    ApplyParameters();
+}
+
+void configdialog::Finish(HWND dialog, bool save) {
+    if (previewing_) KillTimer(dialog, kPreviewTimerId);
+    if (musicPlaying_) {
+        music_->Halt();
+        musicPlaying_ = false;
+    }
+    if (save) {
+        GetDlgItemTextW(dialog, IDC_FILM_PATH, settings_.NoxelFilePath, kPathChars);
+        GetDlgItemTextW(dialog, IDC_WAV_PATH, settings_.WavFilePath, kPathChars);
+        GetDlgItemTextW(dialog, IDC_BACKGROUND_PATH, settings_.BackGroundImageFilePath, kPathChars);
+        settings_.Engine = StoredSelection(SendMessageW(engineList_, CB_GETCURSEL, 0, 0), settings_.Engine);
+        settings_.Param1 = StoredSelection(SendMessageW(param1List_, CB_GETCURSEL, 0, 0), settings_.Param1);
+        settings_.Param2 = StoredSelection(SendMessageW(param2List_, CB_GETCURSEL, 0, 0), settings_.Param2);
+        settings_.BGM = IsDlgButtonChecked(dialog, IDC_BGM) == BST_CHECKED ? 1 : 0;
+        settings_.DisplayFrameRate = IsDlgButtonChecked(dialog, IDC_FRAMERATE) == BST_CHECKED ? 1 : 0;
+        settings_.Volume = VolumeFromSliderPosition(
+            static_cast<int>(SendMessageW(volumeSlider_, TBM_GETPOS, 0, 0)));
+        settings_.Save();
+    }
+    EndDialog(dialog, save ? IDOK : IDCANCEL);
+}
+
+void configdialog::ChooseFile(HWND dialog, const FileChooser& chooser) {
+    HINSTANCE instance = DialogInstance(dialog);
+    wchar_t title[kPathChars] = {};
+    wchar_t pattern[kPathChars] = {};
+    wchar_t extension[kPathChars] = {};
+    LoadStringW(instance, chooser.title, title, kPathChars);
+    LoadStringW(instance, chooser.pattern, pattern, kPathChars);
+    LoadStringW(instance, chooser.defaultExtension, extension, kPathChars);
+
+    // The chooser opens with the pattern in its name field.
+    wchar_t file[kPathChars] = {};
+    lstrcpynW(file, pattern, kPathChars);
+    const std::wstring filter = ChooserFilter(pattern);
+    OPENFILENAMEW request = ChooserRequest(instance, filter.c_str(), file, title, extension);
+    if (GetOpenFileNameW(&request)) SetDlgItemTextW(dialog, chooser.target, file);
+}
+
+// The preview plays what the edit controls hold now, saved or not.
+void configdialog::StartPreview(HWND dialog) {
+    wchar_t film[kPathChars] = {};
+    wchar_t background[kPathChars] = {};
+    GetDlgItemTextW(dialog, IDC_FILM_PATH, film, kPathChars);
+    GetDlgItemTextW(dialog, IDC_BACKGROUND_PATH, background, kPathChars);
+    if (!engine_->LoadBackground(background)) engine_->CaptureBackground();
+    if (!reader_.Open(film)) {
+        // A film refused after its file was opened would keep it open and
+        // locked, and the next Open would lose the handle.
+        reader_.Release();
+        return;
+    }
+    startTick_ = GetTickCount();
+    frameIndex_ = 0;
+    SetTimer(dialog, kPreviewTimerId, kPreviewPeriodMs, nullptr);
+    previewing_ = true;
+    SetTextFromTable(dialog, IDC_PREVIEW_BUTTON, IDS_PREVIEW_STOP);
+}
+
+// The last picture stays in the control; the frame buffer is kept for the
+// next preview.
+void configdialog::StopPreview(HWND dialog) {
+    KillTimer(dialog, kPreviewTimerId);
+    SetTextFromTable(dialog, IDC_PREVIEW_BUTTON, IDS_PREVIEW_START);
+    reader_.Release();
+    previewing_ = false;
+}
+
+void configdialog::PreviewTick(HWND dialog) {
+    if (!previewing_) return;
+    // A film without a single drawable frame stops its preview; the dialog
+    // and its unsaved choices stay.
+    if (!DrawPreviewFrame()) StopPreview(dialog);
+}
+
+bool configdialog::DrawPreviewFrame() {
+    frameIndex_ = PreviewFrameDue(GetTickCount(), startTick_);
+    EngineFrame* frame = reader_.ReadFrame(frameIndex_, engine_.get());
+    if (!frame) {
+        frameIndex_ = 0;
+        frame = reader_.ReadFrame(0, engine_.get());
+        if (!frame) return false;
+        startTick_ = GetTickCount();
+    }
+    engine_->BeginDraw();
+    engine_->DrawBackground();
+    engine_->DrawFrame(frame);
+    engine_->EndDraw();
+    UpdateWindow(preview_);
+    engine_->DeleteFrame(frame);
+    ++frameIndex_;
+    return true;
+}
+
+void configdialog::ToggleMusic(HWND dialog) {
+    if (musicPlaying_) {
+        music_->Halt();
+        SetTextFromTable(dialog, IDC_MUSIC_BUTTON, IDS_MUSIC_START);
+        musicPlaying_ = false;
+        return;
+    }
+    wchar_t wav[kPathChars] = {};
+    GetDlgItemTextW(dialog, IDC_WAV_PATH, wav, kPathChars);
+    if (!music_->Load(wav)) return;
+    music_->Play();
+    SetTextFromTable(dialog, IDC_MUSIC_BUTTON, IDS_MUSIC_STOP);
+    musicPlaying_ = true;
+}
+
+// The stored Volume changes only at OK; the slider sets the test playback's.
+void configdialog::VolumeChanged() {
+    if (!musicPlaying_ || !music_->Device()) return;
+    int position = static_cast<int>(SendMessageW(volumeSlider_, TBM_GETPOS, 0, 0));
+    waveOutSetVolume(music_->Device(), WaveVolumeFromSliderPosition(position));
+}
+
+void configdialog::Shutdown(HWND dialog) {
+    if (previewing_) StopPreview(dialog);
+    if (musicPlaying_) {
+        music_->Halt();
+        musicPlaying_ = false;
+    }
+}
+
+bool RegisterPreviewClass(HINSTANCE instance) {
+    WNDCLASSEXW previewClass = {};
+    previewClass.cbSize = sizeof(previewClass);
+    previewClass.lpfnWndProc = PreviewWndProc;
+    previewClass.hInstance = instance;
+    // The desktop colour shows until an engine draws.
+    previewClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BACKGROUND + 1);
+    previewClass.lpszClassName = kPreviewClassName;
+    RegisterClassExW(&previewClass);
+    return true;
+}
+
+LRESULT CALLBACK PreviewWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER) return 0;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        dialogState = std::make_unique<configdialog>();
+        dialogState->Initialise(dialog);
+        return 0;
+    case WM_COMMAND:
+        if (dialogState) dialogState->Command(dialog, LOWORD(wParam), HIWORD(wParam));
+        return 1;
+    case WM_TIMER:
+        if (dialogState) dialogState->PreviewTick(dialog);
+        return 0;
+    case WM_HSCROLL:
+        if (dialogState && reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, IDC_VOLUME)) {
+            dialogState->VolumeChanged();
+        }
+        return 0;
+    case WM_DESTROY:
+        // The engine is bound to the preview control, which still exists here.
+        if (dialogState) dialogState->Shutdown(dialog);
+        dialogState.reset();
+        return 0;
+    }
+    return 0;
+}
