@@ -52,6 +52,15 @@ ASOUND
   # pipes and keep ctest waiting for ever.
   wineserver -p >/dev/null 2>&1 </dev/null
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  # Japanese texts (the configuration dialog's) need a font with their
+  # glyphs: IPA P Gothic stands in for MS UI Gothic, and Tahoma (the dialog
+  # font) links to it for the characters it lacks, as on Windows.
+  if ! grep -q '"MS UI Gothic"="IPAPGothic"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f \
+      >/dev/null 2>&1 </dev/null || true
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
+      /t REG_MULTI_SZ /d 'MSGOTHIC.TTC,MS UI Gothic' /f >/dev/null 2>&1 </dev/null || true
+  fi
   # No window manager runs on Xvfb: unmanaged windows close at once, where a
   # managed one makes Wine wait two seconds for a withdrawal that never comes.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null || true

@@ -1,0 +1,83 @@
+// Drives the configuration dialog from outside its thread (or its process)
+// with the window messages a user's actions would cause, and reads its
+// controls and on-screen pixels back.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace dialog_tests {
+
+// The dialog's caption, by which the drivers find it.
+extern const wchar_t kDialogCaption[];
+
+// How long the tests wait for the dialog to show a change.
+constexpr DWORD kWaitMs = 5000;
+
+// Polls `done` until it holds or kWaitMs have passed.
+bool Eventually(const std::function<bool()>& done);
+
+class DialogControls {
+public:
+    HWND dialog() const { return dialog_; }
+    HWND Item(int id) const { return GetDlgItem(dialog_, id); }
+
+    std::wstring Text(int id) const;
+    void SetText(int id, const std::wstring& text) const;
+    // A button pressed as by the mouse; returns when the press is handled.
+    void Click(int id) const;
+    // The same press, queued: for buttons whose command does not return at
+    // once (a file chooser).
+    void ClickLater(int id) const;
+    bool Checked(int id) const;
+
+    std::vector<std::wstring> ListItems(int id) const;
+    int Selection(int id) const;
+    // Selects entry `index` (-1: none) and tells the dialog, as a user's choice does.
+    void Select(int id, int index) const;
+    // Sends a combo box notification other than a selection change.
+    void Notify(int id, int code) const;
+
+    int SliderPosition() const;
+    // Moves the volume slider as a drag would: new position, then WM_HSCROLL.
+    void MoveSlider(int position) const;
+
+    // The colour on screen at a point of a control's client area.
+    COLORREF ScreenPixel(int id, int x, int y) const;
+    RECT ClientRect(int id) const;
+
+protected:
+    HWND dialog_ = nullptr;
+};
+
+// The dialog run with DialogBoxParamW on a thread of this process.
+class InProcessDialog : public DialogControls {
+public:
+    InProcessDialog();
+    ~InProcessDialog();
+    InProcessDialog(const InProcessDialog&) = delete;
+    InProcessDialog& operator=(const InProcessDialog&) = delete;
+
+    bool shown() const { return dialog_ != nullptr; }
+    bool running() const;
+    DWORD threadId() const { return threadId_; }
+    // The dialog's result once it has ended, or -100 after `timeoutMs`.
+    INT_PTR Wait(DWORD timeoutMs = 10000);
+
+private:
+    static DWORD WINAPI Run(void* self);
+
+    HANDLE thread_ = nullptr;
+    DWORD threadId_ = 0;
+    INT_PTR result_ = -100;
+};
+
+// A top-level window of a thread whose caption is `caption`, or null.
+HWND FindThreadWindow(DWORD threadId, const std::wstring& caption);
+// A visible top-level window of a process whose caption is `caption`, or null.
+HWND FindProcessWindow(DWORD processId, const std::wstring& caption);
+
+}  // namespace dialog_tests

@@ -1,0 +1,85 @@
+#include "SettingsKey.h"
+
+#include "shell/settings.h"
+
+namespace dialog_tests {
+
+std::wstring RegValue::Text() const {
+    std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    return text;
+}
+
+uint32_t RegValue::Number() const {
+    uint32_t value = 0;
+    if (data.size() == sizeof(value)) memcpy(&value, data.data(), sizeof(value));
+    return value;
+}
+
+RegValues ReadSettingsKey() {
+    RegValues values;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameChars = 256, type = 0, bytes = 0;
+        if (RegEnumValueW(key, i, name, &nameChars, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) break;
+        RegValue value;
+        value.type = type;
+        value.data.resize(bytes);
+        nameChars = 256;
+        RegEnumValueW(key, i, name, &nameChars, nullptr, &type, value.data.data(), &bytes);
+        values[name] = value;
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+bool SettingsKeyExists() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void DeleteSettingsKey() {
+    RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
+}
+
+void WriteSettingsKey(const RegValues& values) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    for (const auto& [name, value] : values) {
+        RegSetValueExW(key, name.c_str(), 0, value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
+    }
+    RegCloseKey(key);
+}
+
+RegValue Text(const std::wstring& text) {
+    RegValue value;
+    value.type = REG_SZ;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.c_str());
+    value.data.assign(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
+    return value;
+}
+
+RegValue Number(uint32_t number) {
+    RegValue value;
+    value.type = REG_DWORD;
+    value.data.resize(sizeof(number));
+    memcpy(value.data.data(), &number, sizeof(number));
+    return value;
+}
+
+SettingsKeyGuard::SettingsKeyGuard() : existed_(SettingsKeyExists()), saved_(ReadSettingsKey()) {
+    DeleteSettingsKey();
+}
+
+SettingsKeyGuard::~SettingsKeyGuard() {
+    DeleteSettingsKey();
+    if (existed_) WriteSettingsKey(saved_);
+}
+
+}  // namespace dialog_tests

@@ -1,0 +1,111 @@
+// The dialog's window-free rules: volume slider mapping, list selections,
+// the preview clock and the file choosers' requests.
+#include <gtest/gtest.h>
+
+#include "resources/resource.h"
+#include "shell/configvalues.h"
+#include "shell/settings.h"
+
+TEST(VolumeSlider, EveryPositionSurvivesSaveAndReopen) {
+    for (int position = 0; position <= kVolumeSliderMax; ++position) {
+        uint32_t stored = VolumeFromSliderPosition(position);
+        EXPECT_EQ(position, SliderPositionFromVolume(stored)) << "position " << position;
+        EXPECT_EQ(stored, VolumeFromSliderPosition(SliderPositionFromVolume(stored)));
+    }
+}
+
+TEST(VolumeSlider, StoredValuesKeepTheirMeaning) {
+    EXPECT_EQ(0u, VolumeFromSliderPosition(0));
+    EXPECT_EQ(32767u, VolumeFromSliderPosition(50));
+    EXPECT_EQ(65535u, VolumeFromSliderPosition(100));
+    EXPECT_EQ(50, SliderPositionFromVolume(32767));
+    EXPECT_EQ(50, SliderPositionFromVolume(32768));
+    EXPECT_EQ(0, SliderPositionFromVolume(327));    // below half a step
+    EXPECT_EQ(1, SliderPositionFromVolume(328));
+    EXPECT_EQ(100, SliderPositionFromVolume(65535));
+}
+
+TEST(VolumeSlider, OutOfRangeValuesAreClamped) {
+    EXPECT_EQ(100, SliderPositionFromVolume(65536));
+    EXPECT_EQ(100, SliderPositionFromVolume(0xFFFFFFFFu));  // would overflow in 32 bits
+    EXPECT_EQ(0u, VolumeFromSliderPosition(-5));
+    EXPECT_EQ(65535u, VolumeFromSliderPosition(250));
+}
+
+TEST(VolumeSlider, WaveVolumeSetsBothChannels) {
+    EXPECT_EQ(0u, WaveVolumeFromSliderPosition(0));
+    EXPECT_EQ(0xFFFFFFFFu, WaveVolumeFromSliderPosition(100));
+    EXPECT_EQ(0x7FFF7FFFu, WaveVolumeFromSliderPosition(50));
+}
+
+TEST(ListSelection, NoSelectionKeepsTheStoredValue) {
+    EXPECT_EQ(3u, StoredSelection(3, 7));
+    EXPECT_EQ(0u, StoredSelection(0, 7));
+    EXPECT_EQ(7u, StoredSelection(CB_ERR, 7));
+    EXPECT_EQ(2u, StoredSelection(CB_ERR, 2));
+}
+
+TEST(PreviewClock, ThirtyFramesPerSecondAcrossTheTickWrap) {
+    EXPECT_EQ(0u, PreviewFrameDue(1000, 1000));
+    EXPECT_EQ(0u, PreviewFrameDue(1033, 1000));
+    EXPECT_EQ(1u, PreviewFrameDue(1034, 1000));
+    EXPECT_EQ(30u, PreviewFrameDue(2000, 1000));
+    // The tick counter wrapped 100 ms after the start, 200 ms ago.
+    EXPECT_EQ(6u, PreviewFrameDue(100, 0xFFFFFFFFu - 99));
+}
+
+TEST(FileChoosers, EachButtonHasItsStringsAndTarget) {
+    const FileChooser* film = FileChooserFor(IDC_FILM_BROWSE);
+    const FileChooser* wav = FileChooserFor(IDC_WAV_BROWSE);
+    const FileChooser* image = FileChooserFor(IDC_BACKGROUND_BROWSE);
+    ASSERT_TRUE(film && wav && image);
+    EXPECT_EQ(IDC_FILM_PATH, film->target);
+    EXPECT_EQ(IDS_FILM_TITLE, film->title);
+    EXPECT_EQ(IDS_FILM_PATTERN, film->pattern);
+    EXPECT_EQ(IDS_FILM_EXT, film->defaultExtension);
+    EXPECT_EQ(IDC_WAV_PATH, wav->target);
+    EXPECT_EQ(IDS_WAV_TITLE, wav->title);
+    EXPECT_EQ(IDS_WAV_PATTERN, wav->pattern);
+    EXPECT_EQ(IDS_WAV_EXT, wav->defaultExtension);
+    EXPECT_EQ(IDC_BACKGROUND_PATH, image->target);
+    EXPECT_EQ(IDS_IMAGE_TITLE, image->title);
+    EXPECT_EQ(IDS_IMAGE_PATTERN, image->pattern);
+    EXPECT_EQ(IDS_IMAGE_EXT, image->defaultExtension);
+    EXPECT_EQ(nullptr, FileChooserFor(IDC_PREVIEW_BUTTON));
+    EXPECT_EQ(nullptr, FileChooserFor(IDOK));
+}
+
+TEST(FileChoosers, RequestShowsOnePatternAndAcceptsOnlyExistingFiles) {
+    const std::wstring filter = ChooserFilter(L"*.nxl");
+    EXPECT_EQ(std::wstring(L"*.nxl\0*.nxl\0\0", 13), filter);
+
+    wchar_t file[kPathChars] = L"*.nxl";
+    OPENFILENAMEW request = ChooserRequest(reinterpret_cast<HINSTANCE>(0x400000), filter.c_str(), file,
+                                           L"title", L"nxl");
+    EXPECT_EQ(88u, request.lStructSize);
+    EXPECT_EQ(nullptr, request.hwndOwner);
+    EXPECT_EQ(reinterpret_cast<HINSTANCE>(0x400000), request.hInstance);
+    EXPECT_EQ(filter.c_str(), request.lpstrFilter);
+    EXPECT_EQ(nullptr, request.lpstrCustomFilter);
+    EXPECT_EQ(0u, request.nFilterIndex);
+    EXPECT_EQ(file, request.lpstrFile);
+    EXPECT_EQ(kPathChars, request.nMaxFile);
+    EXPECT_EQ(nullptr, request.lpstrFileTitle);
+    EXPECT_EQ(nullptr, request.lpstrInitialDir);
+    EXPECT_STREQ(L"title", request.lpstrTitle);
+    EXPECT_EQ(0x81800u, request.Flags);
+    EXPECT_STREQ(L"nxl", request.lpstrDefExt);
+    EXPECT_EQ(nullptr, request.lpfnHook);
+    EXPECT_EQ(0u, request.FlagsEx);
+}
+
+TEST(FileChoosers, StringTableHoldsTheirTexts) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    wchar_t text[kPathChars];
+    ASSERT_GT(LoadStringW(instance, IDS_IMAGE_PATTERN, text, kPathChars), 0);
+    EXPECT_STREQ(L"*.bmp;*.gif;*.png;*.jpg;*.jpeg", text);
+    ASSERT_GT(LoadStringW(instance, IDS_FILM_TITLE, text, kPathChars), 0);
+    EXPECT_STREQ(L"ノクセルファイルの変更", text);
+    ASSERT_GT(LoadStringW(instance, IDS_WAV_TITLE, text, kPathChars), 0);
+    EXPECT_STREQ(L"BGMファイルの変更", text);
+}

@@ -1,0 +1,209 @@
+// The dialog's live preview and test playback with real films and a real
+// WAV file: pixels of the PREVIEW control, the buttons' texts, and a film
+// that cannot be drawn at all.
+#include <gtest/gtest.h>
+
+#include "DialogDriver.h"
+#include "SettingsKey.h"
+#include "common/AudioSink.h"
+#include "common/FilmBuilder.h"
+#include "common/TestSupport.h"
+#include "common/TestImages.h"
+#include "common/TestWindow.h"
+#include "common/WavBuilder.h"
+#include "resources/resource.h"
+
+using namespace dialog_tests;
+using testing_support::FilmBuilder;
+using testing_support::GreyPicture;
+using testing_support::Near;
+using testing_support::ScratchDir;
+
+namespace {
+
+constexpr COLORREF kBackground = RGB(40, 120, 200);
+constexpr COLORREF kFilmWhiteColour = RGB(252, 252, 252);
+
+class Preview : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Left half white, right half black: with GDI's "white stays white,
+        // black leaves the background", the right half shows the background.
+        GreyPicture half(64, 32);
+        half.Fill(0, 0, 32, 32, testing_support::kFilmWhite);
+        ASSERT_TRUE(FilmBuilder(64, 32).Add(half).Add(half).Add(half).Write(film_));
+        ASSERT_TRUE(testing_support::WriteTwoColourImage(image_, L"image/bmp", 16, 16, kBackground, kBackground));
+        WriteSettingsKey({{L"NoxelFilePath", Text(film_)},
+                          {L"BackGroundImageFilePath", Text(image_)},
+                          {L"Engine", Number(0)},
+                          {L"Param1", Number(0)},
+                          {L"Param2", Number(2)}});
+    }
+
+    // Points in the left (white) and right (background) halves of the control.
+    static POINT Left(const DialogControls& d) {
+        RECT r = d.ClientRect(IDC_PREVIEW);
+        return {r.right / 4, r.bottom / 2};
+    }
+    static POINT Right(const DialogControls& d) {
+        RECT r = d.ClientRect(IDC_PREVIEW);
+        return {r.right * 3 / 4, r.bottom / 2};
+    }
+    static COLORREF At(const DialogControls& d, POINT p) { return d.ScreenPixel(IDC_PREVIEW, p.x, p.y); }
+
+    SettingsKeyGuard key_;
+    ScratchDir dir_;
+    std::wstring film_ = dir_.File(L"half.nxl");
+    std::wstring image_ = dir_.File(L"blue.bmp");
+};
+
+bool FileIsFree(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+}
+
+}  // namespace
+
+TEST_F(Preview, DrawsTheFilmUntilItsButtonStopsIt) {
+    InProcessDialog d;
+    ASSERT_TRUE(d.shown());
+    const COLORREF desktop = GetSysColor(COLOR_BACKGROUND);
+    ASSERT_TRUE(Eventually([&] { return Near(desktop, At(d, Left(d))); }))
+        << "the control shows the desktop colour before the preview";
+
+    d.Click(IDC_PREVIEW_BUTTON);
+    EXPECT_EQ(L"■", d.Text(IDC_PREVIEW_BUTTON));
+    EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, At(d, Left(d))); }));
+    EXPECT_TRUE(Eventually([&] { return Near(kBackground, At(d, Right(d))); }));
+    EXPECT_FALSE(FileIsFree(film_)) << "the film is open while the preview runs";
+
+    d.Click(IDC_PREVIEW_BUTTON);
+    EXPECT_EQ(L"プレビュー", d.Text(IDC_PREVIEW_BUTTON));
+    EXPECT_TRUE(FileIsFree(film_)) << "stopping closes the film";
+    Sleep(200);
+    EXPECT_TRUE(Near(kFilmWhiteColour, At(d, Left(d)))) << "the last picture stays";
+    EXPECT_TRUE(Near(kBackground, At(d, Right(d))));
+
+    // The film is read from the field as it stands, saved or not.
+    d.SetText(IDC_FILM_PATH, dir_.File(L"missing.nxl"));
+    d.Click(IDC_PREVIEW_BUTTON);
+    EXPECT_EQ(L"プレビュー", d.Text(IDC_PREVIEW_BUTTON)) << "a missing film does not start";
+    d.SetText(IDC_FILM_PATH, film_);
+    d.Click(IDC_PREVIEW_BUTTON);
+    EXPECT_EQ(L"■", d.Text(IDC_PREVIEW_BUTTON)) << "and starts again afresh";
+
+    // A running preview goes on with the new engine, which has no background
+    // until the preview is restarted: GDI+ fills it with black.
+    d.Select(IDC_ENGINE, 1);
+    EXPECT_TRUE(Eventually([&] { return Near(RGB(0, 0, 0), At(d, Right(d)), 16); }));
+    EXPECT_EQ(L"■", d.Text(IDC_PREVIEW_BUTTON));
+
+    d.Click(IDOK);
+    EXPECT_EQ(IDOK, d.Wait());
+}
+
+// A film whose frame 0 cannot be made stops the preview, as its button
+// does; the dialog stays open with its unsaved choices.
+TEST_F(Preview, FilmWithoutADrawableFrameStopsOnlyThePreview) {
+    const std::wstring empty = dir_.File(L"empty.nxl");
+    const std::wstring fourBit = dir_.File(L"fourbit.nxl");
+    ASSERT_TRUE(FilmBuilder(64, 32).Write(empty));
+    ASSERT_TRUE(FilmBuilder(64, 32).Add(GreyPicture(64, 32)).BitCount(4).Write(fourBit));
+
+    InProcessDialog d;
+    ASSERT_TRUE(d.shown());
+    d.Click(IDC_FRAMERATE);  // an unsaved choice
+    for (const std::wstring& bad : {empty, fourBit}) {
+        d.SetText(IDC_FILM_PATH, bad);
+        d.Click(IDC_PREVIEW_BUTTON);
+        EXPECT_EQ(L"■", d.Text(IDC_PREVIEW_BUTTON)) << "the film itself opens";
+        EXPECT_TRUE(Eventually([&] { return d.Text(IDC_PREVIEW_BUTTON) == L"プレビュー"; }));
+        Sleep(100);
+        EXPECT_TRUE(d.running()) << "the dialog is still open";
+        EXPECT_TRUE(IsWindowVisible(d.dialog()));
+        EXPECT_TRUE(FileIsFree(bad));
+    }
+    // The good film plays again afterwards.
+    d.SetText(IDC_FILM_PATH, film_);
+    d.Click(IDC_PREVIEW_BUTTON);
+    EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, At(d, Left(d))); }));
+    d.Click(IDOK);
+    EXPECT_EQ(IDOK, d.Wait());
+    EXPECT_EQ(1u, ReadSettingsKey()[L"DisplayFrameRate"].Number());
+}
+
+// A file that opens but is no film must not stay open and locked.
+TEST_F(Preview, RefusedFilmIsLeftClosed) {
+    const std::wstring notAFilm = dir_.File(L"text.nxl");
+    ASSERT_TRUE(testing_support::WriteFileBytes(notAFilm, std::vector<uint8_t>(64, 'x')));
+    InProcessDialog d;
+    ASSERT_TRUE(d.shown());
+    d.SetText(IDC_FILM_PATH, notAFilm);
+    d.Click(IDC_PREVIEW_BUTTON);
+    EXPECT_EQ(L"プレビュー", d.Text(IDC_PREVIEW_BUTTON));
+    EXPECT_TRUE(FileIsFree(notAFilm));
+    d.SetText(IDC_FILM_PATH, film_);
+    d.Click(IDC_PREVIEW_BUTTON);
+    EXPECT_EQ(L"■", d.Text(IDC_PREVIEW_BUTTON));
+}
+
+TEST_F(Preview, TestPlaybackRunsWithItsButtonAndStopsAtCancel) {
+    const std::wstring wav = dir_.File(L"tone.wav");
+    testing_support::WavLayout tone;
+    tone.samples = testing_support::SquareWave(tone, 3.0, 0.0);
+    ASSERT_TRUE(testing_support::WriteFileBytes(wav, testing_support::BuildWav(tone)));
+    InProcessDialog d;
+    ASSERT_TRUE(d.shown());
+
+    d.SetText(IDC_WAV_PATH, dir_.File(L"missing.wav"));
+    d.Click(IDC_MUSIC_BUTTON);
+    EXPECT_EQ(L"♪", d.Text(IDC_MUSIC_BUTTON)) << "a missing file does not play";
+
+    testing_support::AudioSink sink;
+    const uint64_t mark = sink.Mark();
+    d.SetText(IDC_WAV_PATH, wav);
+    d.Click(IDC_MUSIC_BUTTON);
+    EXPECT_EQ(L"■", d.Text(IDC_MUSIC_BUTTON));
+    if (sink.configured()) {
+        EXPECT_TRUE(Eventually([&] { return testing_support::SoundingBytes(sink.Since(mark)) > 0; }))
+            << "the tone reaches the sound device";
+    }
+    d.MoveSlider(20);
+    d.Click(IDC_MUSIC_BUTTON);
+    EXPECT_EQ(L"♪", d.Text(IDC_MUSIC_BUTTON));
+
+    // Playback and preview together; Cancel ends both and saves nothing.
+    d.Click(IDC_MUSIC_BUTTON);
+    d.Click(IDC_PREVIEW_BUTTON);
+    EXPECT_EQ(L"■", d.Text(IDC_MUSIC_BUTTON));
+    EXPECT_EQ(L"■", d.Text(IDC_PREVIEW_BUTTON));
+    EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, At(d, Left(d))); }));
+    d.Click(IDCANCEL);
+    EXPECT_EQ(IDCANCEL, d.Wait());
+    EXPECT_EQ(0u, ReadSettingsKey().count(L"WavFilePath")) << "only the test's own values are stored";
+}
+
+// For the eye: the dialog with its Japanese texts and a walking figure in
+// the preview, saved where the test run keeps its screenshots.
+TEST_F(Preview, ScreenshotWithARunningPreview) {
+    const std::string shots = testing_support::Env("NOXEL_SCREENSHOTS");
+    if (shots.empty()) GTEST_SKIP() << "NOXEL_SCREENSHOTS is not set";
+    const std::wstring walk = dir_.File(L"walk.nxl");
+    const std::wstring gradient = dir_.File(L"gradient.png");
+    FilmBuilder builder(192, 108);
+    for (uint32_t step = 0; step < 90; ++step) builder.Add(testing_support::Silhouette(192, 108, step));
+    ASSERT_TRUE(builder.Write(walk));
+    ASSERT_TRUE(testing_support::WriteGradientImage(gradient, 64, 64));
+    WriteSettingsKey({{L"NoxelFilePath", Text(walk)}, {L"BackGroundImageFilePath", Text(gradient)}});
+
+    InProcessDialog d;
+    ASSERT_TRUE(d.shown());
+    d.Click(IDC_PREVIEW_BUTTON);
+    ASSERT_EQ(L"■", d.Text(IDC_PREVIEW_BUTTON));
+    Sleep(1500);
+    EXPECT_TRUE(testing_support::SaveWindowPng(d.dialog(), testing_support::WinePath(shots + "/dialog.png")));
+    EXPECT_TRUE(testing_support::SaveWindowPng(GetDesktopWindow(),
+                                               testing_support::WinePath(shots + "/dialog-screen.png")));
+}
