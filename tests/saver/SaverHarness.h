@@ -1,0 +1,125 @@
+// Runs the real noxel.scr as the system would and watches it from outside:
+// the settings it reads, its window, its exit code, what the screen shows,
+// and films whose frames show their own number.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace saver_tests {
+
+// The screen saver's registry key, emptied for one test and put back as it
+// was afterwards.
+class SettingsScope {
+public:
+    SettingsScope();
+    ~SettingsScope();
+    SettingsScope(const SettingsScope&) = delete;
+    SettingsScope& operator=(const SettingsScope&) = delete;
+
+    void Text(const wchar_t* name, const std::wstring& value);
+    void Number(const wchar_t* name, uint32_t value);
+
+private:
+    struct Value {
+        std::wstring name;
+        DWORD type;
+        std::vector<uint8_t> data;
+    };
+    bool existed_ = false;
+    std::vector<Value> saved_;
+};
+
+// A message-only window: a target for timers and posted messages that is
+// never shown, so making and dropping one costs nothing on the display.
+class MessageWindow {
+public:
+    MessageWindow();
+    ~MessageWindow();
+    MessageWindow(const MessageWindow&) = delete;
+    MessageWindow& operator=(const MessageWindow&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+    void Pump() const;
+
+private:
+    HWND hwnd_ = nullptr;
+};
+
+// One run of noxel.scr with a command-line tail, ended by the destructor if
+// it is still running.
+class SaverProcess {
+public:
+    explicit SaverProcess(const std::wstring& tail);
+    ~SaverProcess();
+    SaverProcess(const SaverProcess&) = delete;
+    SaverProcess& operator=(const SaverProcess&) = delete;
+
+    bool started() const { return process_ != nullptr; }
+    DWORD launchTick() const { return launchTick_; }
+    bool Running() const;
+    // True when the process ended within timeoutMs.
+    bool WaitExit(DWORD timeoutMs);
+    // The exit code once ended, STILL_ACTIVE before.
+    DWORD ExitCode() const;
+    // The full-screen window, once it exists (null after timeoutMs).
+    HWND WaitForFullScreenWindow(DWORD timeoutMs) const;
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD launchTick_ = 0;
+};
+
+// The screen's pixels in a rectangle, read in one go from the display.
+class ScreenGrab {
+public:
+    explicit ScreenGrab(const RECT& area);
+    ~ScreenGrab();
+    ScreenGrab(const ScreenGrab&) = delete;
+    ScreenGrab& operator=(const ScreenGrab&) = delete;
+
+    // Colour at screen point (x, y), which must lie inside the area.
+    COLORREF At(int x, int y) const;
+    // Pixels inside `part` for which the test holds.
+    int Count(const RECT& part, bool (*test)(COLORREF)) const;
+    // Writes the pixels as a PNG file.
+    bool SavePng(const std::wstring& path) const;
+
+private:
+    RECT area_;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    const uint32_t* pixels_ = nullptr;
+};
+
+bool IsWhite(COLORREF c);
+bool IsRed(COLORREF c);
+
+// Films whose frames carry their number: the top half of a frame holds 16
+// columns, column b white when bit b of the frame number is set; the bottom
+// half holds the fixed marker white, black, white, black...
+constexpr int kFilmWidth = 64;
+constexpr int kFilmHeight = 16;
+constexpr int kColumns = 16;
+bool WriteCountingFilm(const std::wstring& path, uint32_t frameCount);
+
+// The number shown by a counting film stretched over `area` of the screen,
+// or -1 when the marker half does not show the film.
+int ReadFrameNumber(const RECT& area);
+
+// A solid-colour BMP file to lay the film over.
+bool WriteSolidBmp(const std::wstring& path, int width, int height, COLORREF colour);
+
+// Input as a user makes it, through the system's input queue.
+void PressKey(WORD virtualKey);
+void ClickLeft();
+void MoveMouseBy(int dx, int dy);
+
+// The primary screen's rectangle.
+RECT ScreenRect();
+
+}  // namespace saver_tests

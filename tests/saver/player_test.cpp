@@ -1,0 +1,231 @@
+// The player driven tick by tick with a test clock and an engine that logs
+// every call: the start-up order, the frame each tick asks for, the drawing
+// order, the loop restart and the stop.
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "common/FilmBuilder.h"
+#include "common/TestSupport.h"
+#include "player/player.h"
+#include "saver/SaverHarness.h"
+
+namespace {
+
+using testing_support::FilmBuilder;
+using testing_support::GreyPicture;
+using testing_support::ScratchDir;
+
+using Log = std::vector<std::string>;
+
+std::string Narrow(const wchar_t* text, size_t length) {
+    std::string out;
+    for (size_t i = 0; i < length; ++i) out += static_cast<char>(text[i]);
+    return out;
+}
+
+// Frame n of the test films is one grey level n, so the first run of the
+// stream names the frame: (run length, n).
+struct LoggedFrame : EngineFrame {
+    int number;
+};
+
+class LoggingEngine : public gengine {
+public:
+    LoggingEngine(Log& log, bool backgroundLoads) : log_(log), backgroundLoads_(backgroundLoads) {}
+    ~LoggingEngine() override { log_.push_back("~engine"); }
+
+    void Resize() override { log_.push_back("Resize"); }
+    void BeginDraw() override { log_.push_back("BeginDraw"); }
+    void EndDraw() override { log_.push_back("EndDraw"); }
+    void DrawBackground() override { log_.push_back("DrawBackground"); }
+    void DrawFrame(EngineFrame* frame) override {
+        log_.push_back("DrawFrame " + std::to_string(static_cast<LoggedFrame*>(frame)->number));
+    }
+    void DrawOverlayText(const wchar_t* text, uint32_t length) override {
+        log_.push_back("DrawOverlayText " + Narrow(text, length));
+    }
+    bool LoadBackground(const wchar_t* path) override {
+        log_.push_back("LoadBackground " + Narrow(path, wcslen(path)));
+        return backgroundLoads_;
+    }
+    void CaptureBackground() override { log_.push_back("CaptureBackground"); }
+    EngineFrame* CreateFrame(const uint8_t* data, uint32_t size, int32_t, int32_t, uint32_t) override {
+        auto* frame = new LoggedFrame;
+        frame->number = size >= 2 ? data[1] : -1;
+        log_.push_back("CreateFrame " + std::to_string(frame->number));
+        return frame;
+    }
+    void DeleteFrame(EngineFrame* frame) override {
+        log_.push_back("DeleteFrame " + std::to_string(static_cast<LoggedFrame*>(frame)->number));
+        delete static_cast<LoggedFrame*>(frame);
+    }
+    uint32_t GetParam1Count() override { return 0; }
+    int GetParam1Name(wchar_t*, uint32_t) override { return 0; }
+    int GetParam1Option(uint32_t, wchar_t*, uint32_t) override { return 0; }
+    void SetParam1(uint32_t index) override { log_.push_back("SetParam1 " + std::to_string(index)); }
+    uint32_t GetParam2Count() override { return 0; }
+    int GetParam2Name(wchar_t*, uint32_t) override { return 0; }
+    int GetParam2Option(uint32_t, wchar_t*, uint32_t) override { return 0; }
+    void SetParam2(uint32_t index) override { log_.push_back("SetParam2 " + std::to_string(index)); }
+
+private:
+    Log& log_;
+    bool backgroundLoads_;
+};
+
+// The test clock: each read gives the next planned value, then the last one.
+std::vector<DWORD> g_ticks;
+size_t g_tickRead = 0;
+DWORD WINAPI TestClock() {
+    const DWORD now = g_ticks[g_tickRead < g_ticks.size() ? g_tickRead : g_ticks.size() - 1];
+    ++g_tickRead;
+    return now;
+}
+void PlanTicks(std::vector<DWORD> ticks) {
+    g_ticks = std::move(ticks);
+    g_tickRead = 0;
+}
+
+bool QuitPosted() {
+    MSG msg;
+    return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+}
+
+bool WriteGreyFilm(const std::wstring& path, int frames) {
+    FilmBuilder film(8, 4);
+    for (int n = 0; n < frames; ++n) film.Add(GreyPicture(8, 4, static_cast<uint8_t>(n)));
+    return film.Write(path);
+}
+
+class PlayerTick : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QuitPosted();
+        ASSERT_TRUE(WriteGreyFilm(film_, 60));
+        PlanTicks({10000});
+        player_ = std::make_unique<player>(&TestClock);
+        wcscpy(player_->Settings().NoxelFilePath, film_.c_str());
+        player_->Settings().BGM = 0;
+        player_->Settings().DisplayFrameRate = 0;
+    }
+    void TearDown() override {
+        player_.reset();
+        QuitPosted();
+    }
+
+    void Start(bool backgroundLoads = false) {
+        player_->StartWithEngine(window_.hwnd(), std::make_unique<LoggingEngine>(log_, backgroundLoads));
+        log_.clear();
+    }
+    void TickAt(std::vector<DWORD> ticks) {
+        PlanTicks(std::move(ticks));
+        player_->Tick(window_.hwnd());
+    }
+
+    ScratchDir dir_;
+    saver_tests::SettingsScope settings_;
+    std::wstring film_ = dir_.File(L"grey.nxl");
+    saver_tests::MessageWindow window_;
+    Log log_;
+    std::unique_ptr<player> player_;
+};
+
+TEST_F(PlayerTick, StartSetsParametersThenTheBackground) {
+    player_->Settings().Param1 = 3;
+    player_->Settings().Param2 = 1;
+    player_->StartWithEngine(window_.hwnd(), std::make_unique<LoggingEngine>(log_, false));
+    EXPECT_EQ((Log{"SetParam1 3", "SetParam2 1", "LoadBackground ", "CaptureBackground"}), log_);
+    EXPECT_TRUE(KillTimer(window_.hwnd(), player_->TimerId())) << "the 16 ms timer runs";
+    EXPECT_FALSE(QuitPosted());
+}
+
+TEST_F(PlayerTick, ALoadedBackgroundNeedsNoCapture) {
+    wcscpy(player_->Settings().BackGroundImageFilePath, L"C:\\back.png");
+    player_->StartWithEngine(window_.hwnd(), std::make_unique<LoggingEngine>(log_, true));
+    EXPECT_EQ((Log{"SetParam1 0", "SetParam2 2", "LoadBackground C:\\back.png"}), log_);
+}
+
+TEST_F(PlayerTick, AFilmThatCannotOpenQuitsWithoutTimer) {
+    wcscpy(player_->Settings().NoxelFilePath, dir_.File(L"missing.nxl").c_str());
+    Start();
+    EXPECT_TRUE(QuitPosted());
+    EXPECT_FALSE(KillTimer(window_.hwnd(), player_->TimerId()));
+}
+
+TEST_F(PlayerTick, EachTickDrawsTheFrameDueInOrder) {
+    Start();
+    TickAt({11000});
+    EXPECT_EQ((Log{"CreateFrame 30", "BeginDraw", "DrawBackground", "DrawFrame 30", "EndDraw", "DeleteFrame 30"}),
+              log_);
+    log_.clear();
+    TickAt({11000});
+    EXPECT_EQ("DrawFrame 30", log_[3]) << "a tick faster than the film draws the same frame again";
+    log_.clear();
+    TickAt({11500});
+    EXPECT_EQ("DrawFrame 45", log_[3]) << "a late tick skips frames";
+}
+
+TEST_F(PlayerTick, OverlayOnlyWithDisplayFrameRate) {
+    player_->Settings().DisplayFrameRate = 1;
+    Start();
+    TickAt({10100});
+    EXPECT_EQ((Log{"CreateFrame 3", "BeginDraw", "DrawBackground", "DrawFrame 3", "DrawOverlayText fps=0 (3/60)",
+                   "EndDraw", "DeleteFrame 3"}),
+              log_);
+}
+
+TEST_F(PlayerTick, TheRateShownIsTheTicksOfThePreviousSecond) {
+    player_->Settings().DisplayFrameRate = 1;
+    Start();
+    for (DWORD t = 10016; t <= 10992; t += 16) TickAt({t});  // 62 ticks in the first second
+    log_.clear();
+    TickAt({11008});
+    EXPECT_EQ("DrawOverlayText fps=62 (30/60)", log_[4]);
+    EXPECT_EQ(11000u, player_->Meter().windowStart);
+}
+
+TEST_F(PlayerTick, PastTheLastFrameTheFilmRestartsFromFrameZero) {
+    player_->Settings().DisplayFrameRate = 1;
+    Start();
+    TickAt({11500});
+    log_.clear();
+    // Frame 60 is due at 12000; frame 0 is read, then the clock is read again.
+    TickAt({12000, 12007});
+    EXPECT_EQ((Log{"CreateFrame 0", "BeginDraw", "DrawBackground", "DrawFrame 0", "DrawOverlayText fps=0 (0/60)",
+                   "EndDraw", "DeleteFrame 0"}),
+              log_);
+    EXPECT_EQ(0u, player_->FrameIndex());
+    EXPECT_EQ(12007u, player_->StartTick()) << "the new start is read after frame 0";
+    EXPECT_EQ(11000u, player_->Meter().windowStart) << "the rate meter is not reset";
+    EXPECT_EQ(2u, player_->Meter().counted);
+    log_.clear();
+    TickAt({13007});
+    EXPECT_EQ("DrawFrame 30", log_[3]);
+    EXPECT_FALSE(QuitPosted());
+}
+
+TEST_F(PlayerTick, AFilmWithoutFramesEndsAtTheFirstTick) {
+    FilmBuilder empty(8, 4);
+    ASSERT_TRUE(empty.Write(film_));
+    Start();
+    EXPECT_FALSE(QuitPosted()) << "a film of no frames opens";
+    TickAt({10016});
+    EXPECT_TRUE(QuitPosted());
+    EXPECT_TRUE(log_.empty()) << "nothing is drawn";
+}
+
+TEST_F(PlayerTick, StopKillsTheTimerDropsTheEngineAndQuits) {
+    Start();
+    player_->Stop(window_.hwnd());
+    EXPECT_EQ((Log{"~engine"}), log_);
+    EXPECT_FALSE(KillTimer(window_.hwnd(), player_->TimerId())) << "already stopped";
+    EXPECT_TRUE(QuitPosted());
+    log_.clear();
+    TickAt({11000});
+    EXPECT_TRUE(log_.empty()) << "a late timer message after the stop draws nothing";
+}
+
+}  // namespace

@@ -1,0 +1,442 @@
+// The real noxel.scr, started as the system starts a screen saver and
+// watched from outside: what the screen shows, how fast the film runs,
+// which input ends it, the music, the preview inside another program's
+// window, and the exit codes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/AudioSink.h"
+#include "common/ChildProcess.h"
+#include "common/TestSupport.h"
+#include "common/TestWindow.h"
+#include "common/WavBuilder.h"
+#include "saver/SaverHarness.h"
+#include "shell/host.h"
+
+namespace {
+
+using namespace saver_tests;
+using testing_support::AudioSink;
+using testing_support::Env;
+using testing_support::ScratchDir;
+using testing_support::TestWindow;
+using testing_support::WaitUntil;
+using testing_support::WinePath;
+
+constexpr COLORREF kBackground = RGB(40, 80, 160);
+constexpr DWORD kExitWaitMs = 5000;
+constexpr DWORD kMinusOne = 0xFFFFFFFF;
+
+struct Sample {
+    DWORD tick;
+    int frame;
+};
+
+int WaitForFilm(const RECT& area, DWORD timeoutMs) {
+    int frame = -1;
+    WaitUntil([&] { return (frame = ReadFrameNumber(area)) >= 0; }, timeoutMs);
+    return frame;
+}
+
+std::vector<Sample> SampleFrames(const RECT& area, DWORD durationMs) {
+    std::vector<Sample> samples;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < durationMs) {
+        const DWORD before = GetTickCount();
+        const int frame = ReadFrameNumber(area);
+        const DWORD after = GetTickCount();
+        if (frame >= 0) samples.push_back({before + (after - before) / 2, frame});
+        Sleep(25);
+    }
+    return samples;
+}
+
+// Where frame 0 of a pass must have started for `s` to show: the sample's
+// time less the frame's place in a 30-per-second film. The screen shows a
+// frame late, never early, so the smallest value is the best estimate.
+double PassStart(const Sample& s) { return s.tick - s.frame * 1000.0 / 30.0; }
+
+double EarliestStart(std::vector<Sample>::const_iterator from, std::vector<Sample>::const_iterator to) {
+    double start = 1e18;
+    for (auto s = from; s != to; ++s) start = std::min(start, PassStart(*s));
+    return start;
+}
+
+// How often the shown frame changes: the redraw period of a slow engine,
+// about a film frame for a fast one.
+double ChangePeriod(const std::vector<Sample>& samples) {
+    std::vector<double> periods;
+    DWORD lastChange = 0;
+    for (size_t i = 1; i < samples.size(); ++i) {
+        if (samples[i].frame == samples[i - 1].frame) continue;
+        if (lastChange) periods.push_back(samples[i].tick - lastChange);
+        lastChange = samples[i].tick;
+    }
+    if (periods.empty()) return 0;
+    std::sort(periods.begin(), periods.end());
+    return periods[periods.size() / 2];
+}
+
+// The samples between two restarts of the film.
+std::vector<std::vector<Sample>> SplitPasses(const std::vector<Sample>& samples) {
+    std::vector<std::vector<Sample>> passes(1);
+    for (const Sample& s : samples) {
+        if (!passes.back().empty() && s.frame < passes.back().back().frame) passes.emplace_back();
+        passes.back().push_back(s);
+    }
+    return passes;
+}
+
+void SaveScreenshot(const ScreenGrab& grab, const std::wstring& name) {
+    const std::string folder = Env("NOXEL_SCREENSHOTS");
+    if (!folder.empty()) {
+        EXPECT_TRUE(grab.SavePng(WinePath(folder) + L"\\" + name));
+    }
+}
+
+// The film of every run: 60 frames (two seconds) that show their number.
+class SaverRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(WriteCountingFilm(film_, 60));
+        ASSERT_TRUE(WriteSolidBmp(background_, 64, 36, kBackground));
+        settings_.Text(L"NoxelFilePath", film_);
+        settings_.Text(L"BackGroundImageFilePath", background_);
+        settings_.Number(L"BGM", 0);
+        settings_.Number(L"DisplayFrameRate", 0);
+        // GDI: white parts white, black parts black.
+        settings_.Number(L"Engine", 0);
+        settings_.Number(L"Param1", 0);
+        settings_.Number(L"Param2", 1);
+    }
+
+    // Starts a full-screen run and waits until the film shows.
+    void StartFullScreen(SaverProcess& saver) {
+        ASSERT_TRUE(saver.started());
+        ASSERT_NE(nullptr, saver.WaitForFullScreenWindow(10000)) << "exit code " << saver.ExitCode();
+        ASSERT_GE(WaitForFilm(ScreenRect(), 10000), 0) << "the film never showed";
+    }
+
+    ScratchDir dir_;
+    SettingsScope settings_;
+    std::wstring film_ = dir_.File(L"count.nxl");
+    std::wstring background_ = dir_.File(L"back.bmp");
+};
+
+// Each engine with options under which white shows white and black lets
+// the background image through.
+struct EngineCase {
+    uint32_t engine;
+    uint32_t param1;
+    uint32_t param2;
+    const wchar_t* screenshot;
+};
+
+class EngineRun : public SaverRun, public ::testing::WithParamInterface<EngineCase> {};
+
+TEST_P(EngineRun, FilmFillsTheScreenAtThirtyFramesASecondAndLoops) {
+    const EngineCase& c = GetParam();
+    settings_.Number(L"Engine", c.engine);
+    settings_.Number(L"Param1", c.param1);
+    settings_.Number(L"Param2", c.param2);
+    settings_.Number(L"DisplayFrameRate", 1);
+    SaverProcess saver(L"/s");
+    StartFullScreen(saver);
+    if (HasFatalFailure()) return;
+    const RECT screen = ScreenRect();
+    const int w = screen.right;
+    const int h = screen.bottom;
+    RECT window = {};
+    GetWindowRect(FindWindowW(L"WindowsScreenSaverClass", L"Screen Saver"), &window);
+    EXPECT_EQ(0, window.left);
+    EXPECT_EQ(0, window.top);
+    EXPECT_EQ(GetSystemMetrics(SM_CXVIRTUALSCREEN), window.right - window.left);
+    EXPECT_EQ(GetSystemMetrics(SM_CYVIRTUALSCREEN), window.bottom - window.top);
+
+    Sleep(1500);
+    {
+        ScreenGrab all(screen);
+        SaveScreenshot(all, c.screenshot);
+        // Stretched, not letterboxed: the marker half reaches the bottom, the
+        // halves meet at the middle. The points keep clear of the edges by
+        // more than half a film pixel (the interpolation modes differ there).
+        const int column = w / kColumns;
+        const int below = h / 2 + h / 16;
+        const int above = h / 2 - h / 16;
+        EXPECT_TRUE(IsWhite(all.At(column / 2, h - h / 24)));
+        EXPECT_TRUE(testing_support::Near(kBackground, all.At(column * 3 / 2, h - h / 24), 24));
+        EXPECT_TRUE(IsWhite(all.At(w - column * 3 / 2, below)));
+        EXPECT_TRUE(testing_support::Near(kBackground, all.At(w - column * 3 / 2, above), 24));
+        EXPECT_TRUE(testing_support::Near(kBackground, all.At(w - column / 2, h / 24), 24));
+        EXPECT_GT(all.Count({0, 0, 400, 100}, IsRed), 200) << "the frame-rate line at the top left";
+        EXPECT_EQ(0, all.Count({w - 400, h - 100, w, h}, IsRed));
+    }
+
+    const std::vector<Sample> samples = SampleFrames(screen, 4500);
+    ASSERT_GT(samples.size(), 20u);
+    const auto passes = SplitPasses(samples);
+    ASSERT_GE(passes.size(), 2u) << "the film never started again";
+    // A slow engine shows each frame late by up to its redraw period, and
+    // notices the end of the film up to one period late.
+    const double period = ChangePeriod(samples);
+    std::printf("engine %u: the picture changes every %.0f ms\n", c.engine, period);
+    std::vector<double> starts;
+    for (const auto& pass : passes) {
+        for (const Sample& s : pass) EXPECT_LT(s.frame, 60);
+        starts.push_back(EarliestStart(pass.begin(), pass.end()));
+        if (pass.size() < 10 || period > 200.0) continue;
+        // A clock of another speed would drift across the pass; judged only
+        // where the picture changes often enough to show it.
+        const auto middle = pass.begin() + pass.size() / 2;
+        EXPECT_NEAR(EarliestStart(pass.begin(), middle), EarliestStart(middle, pass.end()), 100.0 + period)
+            << "the frames drift from a 30-per-second clock";
+    }
+    EXPECT_GE(starts.front() + 100.0, static_cast<double>(saver.launchTick())) << "the clock started before launch";
+    for (size_t i = 1; i < starts.size(); ++i) {
+        if (passes[i - 1].size() < 5 || passes[i].size() < 5) continue;
+        const double length = starts[i] - starts[i - 1];
+        EXPECT_GE(length, 1900.0 - period) << "a pass lasts the film's 60 frames";
+        EXPECT_LE(length, 2100.0 + 2 * period) << "a pass lasts the film's 60 frames";
+    }
+
+    PressKey(VK_SPACE);
+    ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
+    EXPECT_EQ(0u, saver.ExitCode());
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, EngineRun,
+                         ::testing::Values(EngineCase{0, 0, 2, L"saver-gdi.png"},     // white, unchanged
+                                           EngineCase{1, 5, 0, L"saver-gdiplus.png"},  // nearest, white
+                                           EngineCase{2, 1, 0, L"saver-d2d.png"}),     // white top
+                         [](const ::testing::TestParamInfo<EngineCase>& info) {
+                             return std::to_string(info.param.engine);
+                         });
+
+TEST_F(SaverRun, AKeyPressEndsWithZeroAndNoLineWithoutTheSetting) {
+    SaverProcess saver(L"/s");
+    StartFullScreen(saver);
+    if (HasFatalFailure()) return;
+    {
+        ScreenGrab corner({0, 0, 400, 100});
+        EXPECT_EQ(0, corner.Count({0, 0, 400, 100}, IsRed));
+    }
+    PressKey('A');
+    ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
+    EXPECT_EQ(0u, saver.ExitCode());
+}
+
+TEST_F(SaverRun, AClickEndsWithZero) {
+    SaverProcess saver(L"-S");
+    StartFullScreen(saver);
+    if (HasFatalFailure()) return;
+    ClickLeft();
+    ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
+    EXPECT_EQ(0u, saver.ExitCode());
+}
+
+TEST_F(SaverRun, MovementsUpToFourPixelsKeepItRunningTheFifthEndsIt) {
+    SetCursorPos(500, 500);
+    SaverProcess saver(L"/s");
+    StartFullScreen(saver);
+    if (HasFatalFailure()) return;
+    MoveMouseBy(2, 0);
+    MoveMouseBy(1, 1);
+    POINT at = {};
+    GetCursorPos(&at);
+    ASSERT_EQ(503, at.x);
+    ASSERT_EQ(501, at.y);
+    EXPECT_FALSE(saver.WaitExit(1000)) << "3 right and 1 down is 4 pixels";
+    MoveMouseBy(1, 0);
+    ASSERT_TRUE(saver.WaitExit(kExitWaitMs)) << "the fifth pixel ends it";
+    EXPECT_EQ(0u, saver.ExitCode());
+}
+
+TEST_F(SaverRun, SwallowedSystemCommandsAndASuspendQuery) {
+    SaverProcess saver(L"/s");
+    StartFullScreen(saver);
+    if (HasFatalFailure()) return;
+    HWND window = FindWindowW(L"WindowsScreenSaverClass", L"Screen Saver");
+    EXPECT_EQ(0, SendMessageW(window, WM_SYSCOMMAND, SC_SCREENSAVE, 0));
+    EXPECT_EQ(0, SendMessageW(window, WM_SYSCOMMAND, SC_NEXTWINDOW, 0));
+    EXPECT_EQ(1, SendMessageW(window, WM_POWERBROADCAST, 0, 0));  // may the system suspend?
+    EXPECT_EQ(0, SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"other")));
+    EXPECT_FALSE(saver.WaitExit(700));
+    EXPECT_NE(nullptr, FindWindowW(L"WindowsScreenSaverClass", L"Screen Saver")) << "the title never changes";
+    SendMessageW(window, WM_SYSCOMMAND, SC_MONITORPOWER, 2);
+    ASSERT_TRUE(saver.WaitExit(kExitWaitMs)) << "the monitor going off ends it";
+    EXPECT_EQ(0u, saver.ExitCode());
+}
+
+TEST_F(SaverRun, OnlyOneFullScreenRunAtATime) {
+    SaverProcess first(L"/s");
+    StartFullScreen(first);
+    if (HasFatalFailure()) return;
+    SaverProcess second(L"/s");
+    ASSERT_TRUE(second.WaitExit(kExitWaitMs));
+    EXPECT_EQ(0u, second.ExitCode());
+    EXPECT_TRUE(first.Running());
+    PressKey(VK_SPACE);
+    EXPECT_TRUE(first.WaitExit(kExitWaitMs));
+}
+
+TEST_F(SaverRun, AMissingFilmEndsAtOnceWithZero) {
+    settings_.Text(L"NoxelFilePath", dir_.File(L"missing.nxl"));
+    SaverProcess saver(L"/s");
+    ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
+    EXPECT_EQ(0u, saver.ExitCode());
+}
+
+TEST_F(SaverRun, ModesOutsideTheTableEndWithMinusOne) {
+    for (const wchar_t* tail : {L"/p", L"/p 0", L"/x", L"/a", L"/a 12"}) {
+        SaverProcess saver(tail);
+        ASSERT_TRUE(saver.WaitExit(kExitWaitMs)) << testing::PrintToString(std::wstring(tail));
+        EXPECT_EQ(kMinusOne, saver.ExitCode()) << testing::PrintToString(std::wstring(tail));
+    }
+}
+
+// Loud stretches in the sound that arrived: (start, length) in bytes.
+std::vector<std::pair<size_t, size_t>> LoudStretches(const std::vector<uint8_t>& audio) {
+    constexpr size_t kBlock = 1024;
+    constexpr size_t kGapBlocks = 4;
+    std::vector<std::pair<size_t, size_t>> stretches;
+    size_t quietBlocks = kGapBlocks;
+    for (size_t at = 0; at + kBlock <= audio.size(); at += kBlock) {
+        const std::vector<uint8_t> block(audio.begin() + at, audio.begin() + at + kBlock);
+        if (testing_support::SoundingBytes(block) > kBlock / 4) {
+            if (quietBlocks >= kGapBlocks) stretches.push_back({at, 0});
+            stretches.back().second = at + kBlock - stretches.back().first;
+            quietBlocks = 0;
+        } else {
+            ++quietBlocks;
+        }
+    }
+    return stretches;
+}
+
+TEST_F(SaverRun, MusicStartsAgainWithTheFilm) {
+    // A one-second film and three seconds of music that is loud only for
+    // its first quarter second: only a restart makes it loud again. The
+    // sound file fills faster than real time, so the restarts are timed by
+    // when each loud stretch arrives.
+    ASSERT_TRUE(WriteCountingFilm(film_, 30));
+    testing_support::WavLayout wav;
+    wav.samples = testing_support::SquareWave(wav, 0.25, 2.75);
+    const std::wstring music = dir_.File(L"tone.wav");
+    ASSERT_TRUE(testing_support::WriteFileBytes(music, testing_support::BuildWav(wav)));
+    settings_.Text(L"WavFilePath", music);
+    settings_.Number(L"BGM", 1);
+    AudioSink sink;
+    if (!sink.configured()) GTEST_SKIP() << "no audio file in this run";
+    const uint64_t mark = sink.Mark();
+
+    SaverProcess saver(L"/s");
+    StartFullScreen(saver);
+    if (HasFatalFailure()) return;
+    std::vector<DWORD> arrivals;
+    std::vector<std::pair<size_t, size_t>> stretches;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 3600) {
+        stretches = LoudStretches(sink.Since(mark));
+        while (arrivals.size() < stretches.size()) arrivals.push_back(GetTickCount());
+        Sleep(20);
+    }
+    PressKey(VK_SPACE);
+    ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
+
+    ASSERT_GE(arrivals.size(), 3u) << "the music did not start again at the loop point";
+    for (size_t i = 1; i < arrivals.size(); ++i)
+        EXPECT_NEAR(1000.0, static_cast<double>(arrivals[i] - arrivals[i - 1]), 250.0) << "one film length apart";
+    for (const auto& stretch : stretches)
+        EXPECT_NEAR(static_cast<double>(stretches[0].second), static_cast<double>(stretch.second),
+                    stretches[0].second * 0.2)
+            << "each restart plays the same beginning";
+}
+
+// A preview inside a window of this program, as the display settings show it.
+class PreviewRun : public SaverRun {
+protected:
+    static constexpr int kX = 200, kY = 150, kW = 320, kH = 240;
+    RECT Area() const { return {kX, kY, kX + kW, kY + kH}; }
+    bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+        return WaitUntil(
+            [&] {
+                parent_->Pump();
+                return done();
+            },
+            timeoutMs);
+    }
+    HWND Child() const { return FindWindowExW(parent_->hwnd(), nullptr, L"WindowsScreenSaverClass", L"Preview"); }
+    void ExpectInputLeavesItRunning(const std::function<bool()>& running) {
+        SetCursorPos(kX + kW / 2, kY + kH / 2);
+        PressKey('A');
+        ClickLeft();
+        MoveMouseBy(40, 30);
+        EXPECT_FALSE(PumpUntil([&] { return !running(); }, 1000)) << "input does not end a preview";
+    }
+
+    std::unique_ptr<TestWindow> parent_ = std::make_unique<TestWindow>(kW, kH, kX, kY);
+};
+
+TEST_F(PreviewRun, TheProgramBecomesAChildOfTheWindowAndEndsWithIt) {
+    SaverProcess saver(L"/p " + std::to_wstring(reinterpret_cast<uintptr_t>(parent_->hwnd())));
+    HWND child = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (child = Child()) != nullptr; }, 10000)) << "exit code " << saver.ExitCode();
+    EXPECT_TRUE(GetWindowLongW(child, GWL_STYLE) & WS_CHILD);
+    RECT bounds = {};
+    GetWindowRect(child, &bounds);
+    EXPECT_EQ(Area().left, bounds.left);
+    EXPECT_EQ(Area().top, bounds.top);
+    EXPECT_EQ(Area().right, bounds.right);
+    EXPECT_EQ(Area().bottom, bounds.bottom);
+    ExpectInputLeavesItRunning([&] { return saver.Running(); });
+
+    parent_.reset();
+    ASSERT_TRUE(saver.WaitExit(kExitWaitMs)) << "the preview ends with its parent";
+    EXPECT_EQ(0u, saver.ExitCode());
+}
+
+// Wine draws nothing that one process paints into a child of another
+// process's window, so the pixels of a preview are read from a run of the
+// same code inside one process: the preview on a thread of its own, as it
+// would run in noxel.scr, with the parent on this one.
+TEST_F(PreviewRun, DISABLED_TheFilmFillsTheClientAreaInThisProcess) {
+    HWND parent = parent_->hwnd();
+    std::atomic<int> quitCode{-2};
+    std::atomic<bool> ended{false};
+    std::thread preview([&] {
+        quitCode = RunSaver(parent);
+        ended = true;
+    });
+    int first = -1;
+    const bool shown = PumpUntil([&] { return (first = ReadFrameNumber(Area())) >= 0; }, 10000);
+    if (shown) {
+        PumpUntil([] { return false; }, 400);
+        EXPECT_NE(first, ReadFrameNumber(Area())) << "the film moves";
+        SaveScreenshot(ScreenGrab(ScreenRect()), L"saver-preview.png");
+        ExpectInputLeavesItRunning([&] { return !ended; });
+    }
+    parent_.reset();
+    const bool joined = WaitUntil([&] { return ended.load(); }, kExitWaitMs);
+    if (joined) preview.join();
+    else preview.detach();
+    ASSERT_TRUE(shown) << "the film does not show in the parent's client area";
+    ASSERT_TRUE(joined) << "the preview ends with its parent";
+    EXPECT_EQ(0, quitCode);
+}
+
+TEST_F(PreviewRun, TheFilmFillsTheParentsClientArea) {
+    parent_.reset();
+    EXPECT_EQ(0u, testing_support::RunSelf(
+                      testing_support::OnlyDisabledTest(L"PreviewRun.DISABLED_TheFilmFillsTheClientAreaInThisProcess")));
+}
+
+}  // namespace
