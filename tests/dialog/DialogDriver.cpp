@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "common/AudioSink.h"
+#include "common/TestSupport.h"
 #include "resources/resource.h"
 #include "shell/configdialog.h"
 
@@ -10,8 +11,14 @@ namespace dialog_tests {
 
 const wchar_t kDialogCaption[] = L"ノクセルスクリーンセーバー設定";
 
-bool Eventually(const std::function<bool()>& done) {
-    return testing_support::WaitUntil(done, kWaitMs);
+bool Eventually(const std::function<bool()>& done, DWORD timeoutMs) {
+    // A dialog owned by a window of this thread sends it messages when it
+    // disables, enables and activates it.
+    return testing_support::WaitUntil([&] {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        return done();
+    }, timeoutMs);
 }
 
 std::wstring DialogControls::Text(int id) const {
@@ -120,6 +127,42 @@ DWORD WINAPI InProcessDialog::Run(void* self) {
             DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_CONFIG), nullptr, ConfigDialogProc, 0);
     }
     return 0;
+}
+
+ScrDialog::ScrDialog(const std::wstring& arguments) {
+    const std::wstring program = testing_support::WinePath(testing_support::Env("NOXEL_BIN") + "/noxel.scr");
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process_)) {
+        process_ = {};
+        return;
+    }
+    HWND found = nullptr;
+    Eventually([&] {
+        found = FindProcessWindow(process_.dwProcessId, kDialogCaption);
+        return found != nullptr || WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
+    });
+    dialog_ = found;
+}
+
+ScrDialog::~ScrDialog() {
+    if (!process_.hProcess) return;
+    if (ExitCode(0) == STILL_ACTIVE) {
+        if (dialog_) PostMessageW(dialog_, WM_COMMAND, IDCANCEL, 0);
+        if (ExitCode() == STILL_ACTIVE) TerminateProcess(process_.hProcess, 99);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+}
+
+DWORD ScrDialog::ExitCode(DWORD timeoutMs) {
+    if (!process_.hProcess) return STILL_ACTIVE;
+    Eventually([&] { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
 }
 
 namespace {

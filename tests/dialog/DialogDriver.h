@@ -17,8 +17,9 @@ extern const wchar_t kDialogCaption[];
 // How long the tests wait for the dialog to show a change.
 constexpr DWORD kWaitMs = 5000;
 
-// Polls `done` until it holds or kWaitMs have passed.
-bool Eventually(const std::function<bool()>& done);
+// Polls `done` until it holds or `timeoutMs` have passed, handling the
+// messages sent to this thread meanwhile.
+bool Eventually(const std::function<bool()>& done, DWORD timeoutMs = kWaitMs);
 
 class DialogControls {
 public:
@@ -73,6 +74,24 @@ private:
     HANDLE thread_ = nullptr;
     DWORD threadId_ = 0;
     INT_PTR result_ = -100;
+};
+
+// noxel.scr started in configuration mode (with `arguments`, for example
+// L"/c"), as the display control panel starts it.
+class ScrDialog : public DialogControls {
+public:
+    explicit ScrDialog(const std::wstring& arguments);
+    ~ScrDialog();
+    ScrDialog(const ScrDialog&) = delete;
+    ScrDialog& operator=(const ScrDialog&) = delete;
+
+    bool started() const { return process_.hProcess != nullptr; }
+    bool shown() const { return dialog_ != nullptr; }
+    // The process's exit code once it has ended, or STILL_ACTIVE after `timeoutMs`.
+    DWORD ExitCode(DWORD timeoutMs = 10000);
+
+private:
+    PROCESS_INFORMATION process_ = {};
 };
 
 // A top-level window of a thread whose caption is `caption`, or null.

@@ -1,0 +1,113 @@
+// noxel.scr in configuration mode, started as its own process and driven
+// from here through window messages: every setting edited, the engine
+// switched, the preview run, then OK (exit code 1) or Cancel (exit code 2).
+#include <gtest/gtest.h>
+
+#include "DialogDriver.h"
+#include "SettingsKey.h"
+#include "common/FilmBuilder.h"
+#include "common/TestImages.h"
+#include "common/TestSupport.h"
+#include "common/TestWindow.h"
+#include "resources/resource.h"
+
+using namespace dialog_tests;
+using testing_support::Near;
+
+namespace {
+
+class ScrConfiguration : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (testing_support::Env("NOXEL_BIN").empty()) GTEST_SKIP() << "NOXEL_BIN is not set";
+        testing_support::GreyPicture white(32, 16, testing_support::kFilmWhite);
+        ASSERT_TRUE(testing_support::FilmBuilder(32, 16).Add(white).Add(white).Write(film_));
+        ASSERT_TRUE(testing_support::WriteTwoColourImage(image_, L"image/bmp", 8, 8, RGB(200, 40, 40),
+                                                         RGB(200, 40, 40)));
+    }
+
+    SettingsKeyGuard key_;
+    testing_support::ScratchDir dir_;
+    std::wstring film_ = dir_.File(L"white.nxl");
+    std::wstring image_ = dir_.File(L"red.bmp");
+};
+
+}  // namespace
+
+TEST_F(ScrConfiguration, OkSavesEveryEditedSettingAndExitsWithOne) {
+    ScrDialog d(L"/c");
+    ASSERT_TRUE(d.started());
+    ASSERT_TRUE(d.shown());
+
+    d.SetText(IDC_FILM_PATH, film_);
+    d.SetText(IDC_WAV_PATH, L"Z:\\music\\walk.wav");
+    d.SetText(IDC_BACKGROUND_PATH, image_);
+
+    // The preview runs with what the fields hold.
+    const RECT area = d.ClientRect(IDC_PREVIEW);
+    const COLORREF desktop = GetSysColor(COLOR_BACKGROUND);
+    EXPECT_TRUE(Eventually([&] { return Near(desktop, d.ScreenPixel(IDC_PREVIEW, area.right / 2, area.bottom / 2)); }));
+    d.Click(IDC_PREVIEW_BUTTON);
+    EXPECT_EQ(L"■", d.Text(IDC_PREVIEW_BUTTON));
+    EXPECT_TRUE(Eventually([&] {
+        return Near(RGB(252, 252, 252), d.ScreenPixel(IDC_PREVIEW, area.right / 2, area.bottom / 2));
+    })) << "the white film covers the control";
+    d.Click(IDC_PREVIEW_BUTTON);
+    EXPECT_EQ(L"プレビュー", d.Text(IDC_PREVIEW_BUTTON));
+
+    d.Select(IDC_ENGINE, 2);
+    EXPECT_EQ(L"No Settings", d.Text(IDC_PARAM2_LABEL));
+    EXPECT_EQ(3u, d.ListItems(IDC_PARAM1).size());
+    d.Select(IDC_ENGINE, 1);
+    EXPECT_EQ(L"Interpolation Mode", d.Text(IDC_PARAM1_LABEL));
+    EXPECT_EQ(8u, d.ListItems(IDC_PARAM1).size());
+    d.Select(IDC_PARAM1, 4);
+    d.Select(IDC_PARAM2, 1);
+    d.Click(IDC_BGM);
+    d.Click(IDC_FRAMERATE);
+    d.MoveSlider(75);
+
+    d.Click(IDOK);
+    EXPECT_EQ(1u, d.ExitCode());
+    const RegValues written = ReadSettingsKey();
+    EXPECT_EQ(9u, written.size());
+    EXPECT_EQ(film_, written.at(L"NoxelFilePath").Text());
+    EXPECT_EQ(L"Z:\\music\\walk.wav", written.at(L"WavFilePath").Text());
+    EXPECT_EQ(image_, written.at(L"BackGroundImageFilePath").Text());
+    EXPECT_EQ(1u, written.at(L"Engine").Number());
+    EXPECT_EQ(4u, written.at(L"Param1").Number());
+    EXPECT_EQ(1u, written.at(L"Param2").Number());
+    EXPECT_EQ(0u, written.at(L"BGM").Number());
+    EXPECT_EQ(1u, written.at(L"DisplayFrameRate").Number());
+    EXPECT_EQ(75u * 65535u / 100u, written.at(L"Volume").Number());
+}
+
+TEST_F(ScrConfiguration, CancelSavesNothingAndExitsWithTwo) {
+    WriteSettingsKey({{L"Engine", Number(2)}, {L"Volume", Number(1000)}});
+    const RegValues before = ReadSettingsKey();
+    ScrDialog d(L"/c");
+    ASSERT_TRUE(d.shown());
+    EXPECT_EQ(2, d.Selection(IDC_ENGINE));
+    d.SetText(IDC_FILM_PATH, film_);
+    d.Select(IDC_ENGINE, 0);
+    d.Select(IDC_PARAM1, 3);
+    d.MoveSlider(90);
+    d.Click(IDCANCEL);
+    EXPECT_EQ(2u, d.ExitCode());
+    EXPECT_TRUE(before == ReadSettingsKey());
+}
+
+// "/c:<handle>" names the owner window, which the modal dialog disables.
+TEST_F(ScrConfiguration, ColonAndHandleNameTheOwner) {
+    testing_support::TestWindow owner(200, 100, 700, 400);
+    ScrDialog d(L"/c:" + std::to_wstring(reinterpret_cast<uintptr_t>(owner.hwnd())));
+    ASSERT_TRUE(d.shown());
+    EXPECT_EQ(owner.hwnd(), GetWindow(d.dialog(), GW_OWNER));
+    EXPECT_FALSE(IsWindowEnabled(owner.hwnd()));
+    // The press is queued: while it is handled the dialog enables its owner
+    // again, which needs this thread.
+    d.ClickLater(IDOK);
+    EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(owner.hwnd()) != FALSE; }));
+    EXPECT_EQ(1u, d.ExitCode());
+    EXPECT_EQ(9u, ReadSettingsKey().size());
+}
