@@ -13,6 +13,7 @@
 #include "engines/d2dengine.h"
 #include "player/animreader.h"
 #include "player/bgmplayer.h"
+#include "player/player.h"
 #include "resources/resource.h"
 #include "shell/configvalues.h"
 #include "shell/settings.h"
@@ -47,17 +48,27 @@ void SetTextFromTable(HWND dialog, int control, UINT stringId) {
     SetDlgItemTextW(dialog, control, text);
 }
 
-// Fills one parameter list and its label from the engine's own operations.
-template <typename Count, typename Name, typename Option>
-void FillParameterList(HWND label, HWND list, uint32_t stored, Count count, Name name, Option option) {
+// The operations that describe one of an engine's two parameters.
+struct ParameterOps {
+    uint32_t (gengine::*count)();
+    int (gengine::*name)(wchar_t*, uint32_t);
+    int (gengine::*option)(uint32_t, wchar_t*, uint32_t);
+};
+
+constexpr ParameterOps kParameter1 = {&gengine::GetParam1Count, &gengine::GetParam1Name, &gengine::GetParam1Option};
+constexpr ParameterOps kParameter2 = {&gengine::GetParam2Count, &gengine::GetParam2Name, &gengine::GetParam2Option};
+
+// Fills one parameter list and its label from the engine's own operations
+// and selects the stored option.
+void FillParameterList(gengine& engine, const ParameterOps& ops, HWND label, HWND list, uint32_t stored) {
     wchar_t text[kPathChars] = {};
-    name(text, kPathChars);
+    (engine.*ops.name)(text, kPathChars);
     SetWindowTextW(label, text);
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
-    const uint32_t n = count();
-    for (uint32_t i = 0; i < n; ++i) {
+    const uint32_t count = (engine.*ops.count)();
+    for (uint32_t i = 0; i < count; ++i) {
         text[0] = L'\0';
-        option(i, text, kPathChars);
+        (engine.*ops.option)(i, text, kPathChars);
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     }
     // A stored index past this engine's options leaves the list without selection.
@@ -85,14 +96,15 @@ public:
 
 private:
     void CreateEngineFor(uint32_t engineIndex);
-    void FillParameterLists();
+    void FillParameterLists(HWND dialog);
     void ApplyParameters();
-    void SwitchEngine();
+    void SwitchEngine(HWND dialog);
     void Finish(HWND dialog, bool save);
     void ChooseFile(HWND dialog, const FileChooser& chooser);
     void StartPreview(HWND dialog);
     void StopPreview(HWND dialog);
     void ToggleMusic(HWND dialog);
+    void StopMusic(HWND dialog);
     bool DrawPreviewFrame();
 
     settings settings_;
@@ -143,10 +155,10 @@ void configdialog::Initialise(HWND dialog) {
     SetDlgItemTextW(dialog, IDC_BACKGROUND_PATH, settings_.BackGroundImageFilePath);
     SetFocus(GetDlgItem(dialog, IDC_FILM_PATH));
 
-    FillParameterLists();
+    FillParameterLists(dialog);
 
-    CheckDlgButton(dialog, IDC_BGM, settings_.BGM ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(dialog, IDC_FRAMERATE, settings_.DisplayFrameRate ? BST_CHECKED : BST_UNCHECKED);
+    SendMessageW(musicBox_, BM_SETCHECK, settings_.BGM ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(frameRateBox_, BM_SETCHECK, settings_.DisplayFrameRate ? BST_CHECKED : BST_UNCHECKED, 0);
 
     SendMessageW(volumeSlider_, TBM_SETRANGE, FALSE, MAKELPARAM(0, kVolumeSliderMax));
     SendMessageW(volumeSlider_, TBM_SETTICFREQ, kVolumeTickStep, 0);
@@ -172,18 +184,9 @@ void configdialog::CreateEngineFor(uint32_t engineIndex) {
     SendMessageW(engineList_, CB_SETCURSEL, created, 0);
 }
 
-void configdialog::FillParameterLists() {
-    gengine* e = engine_.get();
-    FillParameterList(
-        GetDlgItem(GetParent(preview_), IDC_PARAM1_LABEL), param1List_, settings_.Param1,
-        [e] { return e->GetParam1Count(); },
-        [e](wchar_t* b, uint32_t c) { e->GetParam1Name(b, c); },
-        [e](uint32_t i, wchar_t* b, uint32_t c) { e->GetParam1Option(i, b, c); });
-    FillParameterList(
-        GetDlgItem(GetParent(preview_), IDC_PARAM2_LABEL), param2List_, settings_.Param2,
-        [e] { return e->GetParam2Count(); },
-        [e](wchar_t* b, uint32_t c) { e->GetParam2Name(b, c); },
-        [e](uint32_t i, wchar_t* b, uint32_t c) { e->GetParam2Option(i, b, c); });
+void configdialog::FillParameterLists(HWND dialog) {
+    FillParameterList(*engine_, kParameter1, GetDlgItem(dialog, IDC_PARAM1_LABEL), param1List_, settings_.Param1);
+    FillParameterList(*engine_, kParameter2, GetDlgItem(dialog, IDC_PARAM2_LABEL), param2List_, settings_.Param2);
 }
 
 // A list without selection hands the engine -1, which every engine tolerates.
@@ -219,7 +222,7 @@ void configdialog::Command(HWND dialog, int control, int notification) {
         if (notification == CBN_SELCHANGE) engine_->SetParam2(Selection(param2List_));
         return;
     case IDC_ENGINE:
-        if (notification == CBN_SELCHANGE) SwitchEngine();
+        if (notification == CBN_SELCHANGE) SwitchEngine(dialog);
         return;
     }
     if (const FileChooser* chooser = FileChooserFor(control)) ChooseFile(dialog, *chooser);
@@ -227,19 +230,16 @@ void configdialog::Command(HWND dialog, int control, int notification) {
 
 // The new engine lists its own parameters, selected from the stored values:
 // the same index means something else to another engine.
-void configdialog::SwitchEngine() {
+void configdialog::SwitchEngine(HWND dialog) {
     LRESULT selection = SendMessageW(engineList_, CB_GETCURSEL, 0, 0);
     CreateEngineFor(StoredSelection(selection, settings_.Engine));
-    FillParameterLists();
+    FillParameterLists(dialog);
     ApplyParameters();
 }
 
 void configdialog::Finish(HWND dialog, bool save) {
     if (previewing_) KillTimer(dialog, kPreviewTimerId);
-    if (musicPlaying_) {
-        music_->Halt();
-        musicPlaying_ = false;
-    }
+    if (musicPlaying_) StopMusic(dialog);
     if (save) {
         GetDlgItemTextW(dialog, IDC_FILM_PATH, settings_.NoxelFilePath, kPathChars);
         GetDlgItemTextW(dialog, IDC_WAV_PATH, settings_.WavFilePath, kPathChars);
@@ -247,8 +247,8 @@ void configdialog::Finish(HWND dialog, bool save) {
         settings_.Engine = StoredSelection(SendMessageW(engineList_, CB_GETCURSEL, 0, 0), settings_.Engine);
         settings_.Param1 = StoredSelection(SendMessageW(param1List_, CB_GETCURSEL, 0, 0), settings_.Param1);
         settings_.Param2 = StoredSelection(SendMessageW(param2List_, CB_GETCURSEL, 0, 0), settings_.Param2);
-        settings_.BGM = IsDlgButtonChecked(dialog, IDC_BGM) == BST_CHECKED ? 1 : 0;
-        settings_.DisplayFrameRate = IsDlgButtonChecked(dialog, IDC_FRAMERATE) == BST_CHECKED ? 1 : 0;
+        settings_.BGM = SendMessageW(musicBox_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+        settings_.DisplayFrameRate = SendMessageW(frameRateBox_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
         settings_.Volume = VolumeFromSliderPosition(
             static_cast<int>(SendMessageW(volumeSlider_, TBM_GETPOS, 0, 0)));
         settings_.Save();
@@ -310,7 +310,7 @@ void configdialog::PreviewTick(HWND dialog) {
 }
 
 bool configdialog::DrawPreviewFrame() {
-    frameIndex_ = PreviewFrameDue(GetTickCount(), startTick_);
+    frameIndex_ = FrameDue(startTick_, GetTickCount());
     EngineFrame* frame = reader_.ReadFrame(frameIndex_, engine_.get());
     if (!frame) {
         frameIndex_ = 0;
@@ -330,9 +330,7 @@ bool configdialog::DrawPreviewFrame() {
 
 void configdialog::ToggleMusic(HWND dialog) {
     if (musicPlaying_) {
-        music_->Halt();
-        SetTextFromTable(dialog, IDC_MUSIC_BUTTON, IDS_MUSIC_START);
-        musicPlaying_ = false;
+        StopMusic(dialog);
         return;
     }
     wchar_t wav[kPathChars] = {};
@@ -341,6 +339,12 @@ void configdialog::ToggleMusic(HWND dialog) {
     music_->Play();
     SetTextFromTable(dialog, IDC_MUSIC_BUTTON, IDS_MUSIC_STOP);
     musicPlaying_ = true;
+}
+
+void configdialog::StopMusic(HWND dialog) {
+    music_->Halt();
+    SetTextFromTable(dialog, IDC_MUSIC_BUTTON, IDS_MUSIC_START);
+    musicPlaying_ = false;
 }
 
 // The stored Volume changes only at OK; the slider sets the test playback's.
@@ -352,10 +356,7 @@ void configdialog::VolumeChanged() {
 
 void configdialog::Shutdown(HWND dialog) {
     if (previewing_) StopPreview(dialog);
-    if (musicPlaying_) {
-        music_->Halt();
-        musicPlaying_ = false;
-    }
+    if (musicPlaying_) StopMusic(dialog);
 }
 
 bool RegisterPreviewClass(HINSTANCE instance) {

@@ -25,10 +25,6 @@ uint32_t StoredSelection(LRESULT selection, uint32_t stored) {
     return selection == CB_ERR ? stored : static_cast<uint32_t>(selection);
 }
 
-uint32_t PreviewFrameDue(uint32_t now, uint32_t start) {
-    return (now - start) * 30u / 1000u;
-}
-
 static const FileChooser kFileChoosers[] = {
     {IDC_FILM_BROWSE, IDS_FILM_TITLE, IDS_FILM_PATTERN, IDS_FILM_EXT, IDC_FILM_PATH},
     {IDC_WAV_BROWSE, IDS_WAV_TITLE, IDS_WAV_PATTERN, IDS_WAV_EXT, IDC_WAV_PATH},

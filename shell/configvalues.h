@@ -1,6 +1,6 @@
 // The configuration dialog's rules that need no window: how the volume
 // slider maps onto the stored Volume, what a list without selection stores,
-// the preview's frame clock, and how each file chooser is asked for.
+// and how each file chooser is asked for.
 #pragma once
 
 #include <windows.h>
@@ -26,10 +26,6 @@ DWORD WaveVolumeFromSliderPosition(int position);
 // (CB_ERR), the value stored before, so that an empty list cannot
 // overwrite a parameter another engine still needs.
 uint32_t StoredSelection(LRESULT selection, uint32_t stored);
-
-// The frame the preview shows `now` when frame 0 was shown at `start`
-// (GetTickCount milliseconds, 30 frames per second, wrapping arithmetic).
-uint32_t PreviewFrameDue(uint32_t now, uint32_t start);
 
 // One of the three file choosers: the button that opens it, its string
 // resources, and the edit control that receives the chosen path.

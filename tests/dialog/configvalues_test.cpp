@@ -1,5 +1,5 @@
-// The dialog's window-free rules: volume slider mapping, list selections,
-// the preview clock and the file choosers' requests.
+// The dialog's window-free rules: volume slider mapping, list selections
+// and the file choosers' requests.
 #include <gtest/gtest.h>
 
 #include "resources/resource.h"
@@ -43,15 +43,6 @@ TEST(ListSelection, NoSelectionKeepsTheStoredValue) {
     EXPECT_EQ(0u, StoredSelection(0, 7));
     EXPECT_EQ(7u, StoredSelection(CB_ERR, 7));
     EXPECT_EQ(2u, StoredSelection(CB_ERR, 2));
-}
-
-TEST(PreviewClock, ThirtyFramesPerSecondAcrossTheTickWrap) {
-    EXPECT_EQ(0u, PreviewFrameDue(1000, 1000));
-    EXPECT_EQ(0u, PreviewFrameDue(1033, 1000));
-    EXPECT_EQ(1u, PreviewFrameDue(1034, 1000));
-    EXPECT_EQ(30u, PreviewFrameDue(2000, 1000));
-    // The tick counter wrapped 100 ms after the start, 200 ms ago.
-    EXPECT_EQ(6u, PreviewFrameDue(100, 0xFFFFFFFFu - 99));
 }
 
 TEST(FileChoosers, EachButtonHasItsStringsAndTarget) {
