@@ -373,43 +373,57 @@ TEST_F(ConfigDialog, EngineOutsideTheListBecomesGdi) {
     EXPECT_EQ(0u, ReadSettingsKey()[L"Engine"].Number());
 }
 
-TEST_F(ConfigDialog, FileChooserPutsTheChosenPathIntoItsField) {
+TEST_F(ConfigDialog, FileChoosersPutTheChosenPathIntoTheirFields) {
     ScratchDir dir;
-    const std::wstring film = dir.File(L"chosen.nxl");
-    testing_support::FilmBuilder(8, 8).Add(testing_support::GreyPicture(8, 8)).Write(film);
+    struct Chooser {
+        int button;
+        const wchar_t* title;
+        const wchar_t* pattern;
+        int target;
+        std::wstring file;
+    };
+    const Chooser choosers[] = {
+        {IDC_FILM_BROWSE, L"ノクセルファイルの変更", L"*.nxl", IDC_FILM_PATH, dir.File(L"chosen.nxl")},
+        {IDC_WAV_BROWSE, L"BGMファイルの変更", L"*.wav", IDC_WAV_PATH, dir.File(L"chosen.wav")},
+        {IDC_BACKGROUND_BROWSE, L"背景ファイルの変更", L"*.bmp;*.gif;*.png;*.jpg;*.jpeg", IDC_BACKGROUND_PATH,
+         dir.File(L"chosen.png")},
+    };
     InProcessDialog d;
     ASSERT_TRUE(d.shown());
-    const std::wstring before = d.Text(IDC_FILM_PATH);
 
-    struct Choice {
-        bool confirm;
-        std::wstring expected;
-    };
-    for (const Choice& choice : {Choice{false, before}, Choice{true, film}}) {
-        d.ClickLater(IDC_FILM_BROWSE);
-        HWND chooser = nullptr;
-        ASSERT_TRUE(Eventually([&] {
-            chooser = FindThreadWindow(d.threadId(), L"ノクセルファイルの変更");
-            return chooser && IsWindowVisible(chooser);
-        })) << "the chooser opens with its title";
-        // The name field (a combo box's edit in the explorer-style chooser).
-        HWND name = GetDlgItem(chooser, cmb13);
-        if (!name) name = GetDlgItem(chooser, edt1);
-        ASSERT_NE(nullptr, name);
-        wchar_t shown[260] = {};
-        SendMessageW(name, WM_GETTEXT, 260, reinterpret_cast<LPARAM>(shown));
-        EXPECT_STREQ(L"*.nxl", shown) << "the name field holds the pattern";
-        if (choice.confirm) {
-            SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(film.c_str()));
-            PostMessageW(chooser, WM_COMMAND, IDOK, 0);
-        } else {
-            PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+    for (const Chooser& c : choosers) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.title)));
+        ASSERT_TRUE(testing_support::WriteFileBytes(c.file, {1, 2, 3}));
+        const std::wstring before = d.Text(c.target);
+        for (bool confirm : {false, true}) {
+            d.ClickLater(c.button);
+            HWND chooser = nullptr;
+            ASSERT_TRUE(Eventually([&] {
+                chooser = FindThreadWindow(d.threadId(), c.title);
+                return chooser && IsWindowVisible(chooser);
+            })) << "the chooser opens with its title";
+            // The name field (a combo box's edit in the explorer-style chooser).
+            HWND name = GetDlgItem(chooser, cmb13);
+            if (!name) name = GetDlgItem(chooser, edt1);
+            ASSERT_NE(nullptr, name);
+            wchar_t shown[260] = {};
+            SendMessageW(name, WM_GETTEXT, 260, reinterpret_cast<LPARAM>(shown));
+            EXPECT_STREQ(c.pattern, shown) << "the name field holds the pattern";
+            if (confirm) {
+                SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.file.c_str()));
+                PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+            } else {
+                PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+            }
+            ASSERT_TRUE(Eventually([&] { return !IsWindow(chooser); }));
+            EXPECT_EQ(confirm ? c.file : before, d.Text(c.target));
         }
-        ASSERT_TRUE(Eventually([&] { return !IsWindow(chooser); }));
-        EXPECT_EQ(choice.expected, d.Text(IDC_FILM_PATH));
     }
     EXPECT_FALSE(SettingsKeyExists()) << "the settings change only at OK";
     d.Click(IDOK);
     EXPECT_EQ(IDOK, d.Wait());
-    EXPECT_EQ(film, ReadSettingsKey()[L"NoxelFilePath"].Text());
+    const RegValues written = ReadSettingsKey();
+    EXPECT_EQ(choosers[0].file, written.at(L"NoxelFilePath").Text());
+    EXPECT_EQ(choosers[1].file, written.at(L"WavFilePath").Text());
+    EXPECT_EQ(choosers[2].file, written.at(L"BackGroundImageFilePath").Text());
 }

@@ -45,27 +45,6 @@ TEST(ListSelection, NoSelectionKeepsTheStoredValue) {
     EXPECT_EQ(2u, StoredSelection(CB_ERR, 2));
 }
 
-TEST(FileChoosers, EachButtonHasItsStringsAndTarget) {
-    const FileChooser* film = FileChooserFor(IDC_FILM_BROWSE);
-    const FileChooser* wav = FileChooserFor(IDC_WAV_BROWSE);
-    const FileChooser* image = FileChooserFor(IDC_BACKGROUND_BROWSE);
-    ASSERT_TRUE(film && wav && image);
-    EXPECT_EQ(IDC_FILM_PATH, film->target);
-    EXPECT_EQ(IDS_FILM_TITLE, film->title);
-    EXPECT_EQ(IDS_FILM_PATTERN, film->pattern);
-    EXPECT_EQ(IDS_FILM_EXT, film->defaultExtension);
-    EXPECT_EQ(IDC_WAV_PATH, wav->target);
-    EXPECT_EQ(IDS_WAV_TITLE, wav->title);
-    EXPECT_EQ(IDS_WAV_PATTERN, wav->pattern);
-    EXPECT_EQ(IDS_WAV_EXT, wav->defaultExtension);
-    EXPECT_EQ(IDC_BACKGROUND_PATH, image->target);
-    EXPECT_EQ(IDS_IMAGE_TITLE, image->title);
-    EXPECT_EQ(IDS_IMAGE_PATTERN, image->pattern);
-    EXPECT_EQ(IDS_IMAGE_EXT, image->defaultExtension);
-    EXPECT_EQ(nullptr, FileChooserFor(IDC_PREVIEW_BUTTON));
-    EXPECT_EQ(nullptr, FileChooserFor(IDOK));
-}
-
 TEST(FileChoosers, RequestShowsOnePatternAndAcceptsOnlyExistingFiles) {
     const std::wstring filter = ChooserFilter(L"*.nxl");
     EXPECT_EQ(std::wstring(L"*.nxl\0*.nxl\0\0", 13), filter);
@@ -88,15 +67,4 @@ TEST(FileChoosers, RequestShowsOnePatternAndAcceptsOnlyExistingFiles) {
     EXPECT_STREQ(L"nxl", request.lpstrDefExt);
     EXPECT_EQ(nullptr, request.lpfnHook);
     EXPECT_EQ(0u, request.FlagsEx);
-}
-
-TEST(FileChoosers, StringTableHoldsTheirTexts) {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    wchar_t text[kPathChars];
-    ASSERT_GT(LoadStringW(instance, IDS_IMAGE_PATTERN, text, kPathChars), 0);
-    EXPECT_STREQ(L"*.bmp;*.gif;*.png;*.jpg;*.jpeg", text);
-    ASSERT_GT(LoadStringW(instance, IDS_FILM_TITLE, text, kPathChars), 0);
-    EXPECT_STREQ(L"ノクセルファイルの変更", text);
-    ASSERT_GT(LoadStringW(instance, IDS_WAV_TITLE, text, kPathChars), 0);
-    EXPECT_STREQ(L"BGMファイルの変更", text);
 }
