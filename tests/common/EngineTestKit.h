@@ -1,0 +1,89 @@
+// Small tools for tests that drive a rendering engine: frames that are
+// handed back to their engine at the end of a scope, and memory that may
+// not be read at all, to show that an operation left its input alone.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "common/FilmBuilder.h"
+#include "common/TestWindow.h"
+#include "engines/gengine.h"
+
+namespace testing_support {
+
+// One engine frame made from a grey picture, deleted with its engine's
+// DeleteFrame. The stream stays alive as long as the frame, as the reader's
+// buffer does during a tick.
+class ScopedFrame {
+public:
+    ScopedFrame(gengine& engine, const GreyPicture& picture)
+        : engine_(engine), stream_(EncodeWholeRows(picture)) {
+        frame_ = engine_.CreateFrame(stream_.data(), static_cast<uint32_t>(stream_.size()),
+                                     picture.width(), picture.height(), 8);
+    }
+    ~ScopedFrame() {
+        if (frame_) engine_.DeleteFrame(frame_);
+    }
+    ScopedFrame(const ScopedFrame&) = delete;
+    ScopedFrame& operator=(const ScopedFrame&) = delete;
+
+    EngineFrame* get() const { return frame_; }
+
+private:
+    gengine& engine_;
+    std::vector<uint8_t> stream_;
+    EngineFrame* frame_ = nullptr;
+};
+
+// A page of memory that faults on any access.
+class NoAccessPage {
+public:
+    NoAccessPage() : page_(VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS)) {}
+    ~NoAccessPage() {
+        if (page_) VirtualFree(page_, 0, MEM_RELEASE);
+    }
+    NoAccessPage(const NoAccessPage&) = delete;
+    NoAccessPage& operator=(const NoAccessPage&) = delete;
+
+    const uint8_t* data() const { return static_cast<const uint8_t*>(page_); }
+    static constexpr uint32_t size() { return 4096; }
+
+private:
+    void* page_;
+};
+
+// A topmost window over the whole primary display in one colour, for tests
+// of screen captures. The constructor returns once the screen shows it:
+// Wine puts a window's GDI drawing on the screen a moment later.
+class ScreenCover {
+public:
+    explicit ScreenCover(COLORREF color)
+        : window_(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0, 0) {
+        HDC dc = GetDC(window_.hwnd());
+        HBRUSH brush = CreateSolidBrush(color);
+        RECT all = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        FillRect(dc, &all, brush);
+        DeleteObject(brush);
+        ReleaseDC(window_.hwnd(), dc);
+        for (int attempt = 0; attempt < 100 && !Shown(color); ++attempt) {
+            window_.Pump();
+            Sleep(20);
+        }
+    }
+
+private:
+    static bool Shown(COLORREF color) {
+        HDC screen = GetDC(nullptr);
+        bool shown = GetPixel(screen, 1, 1) == color &&
+                     GetPixel(screen, GetSystemMetrics(SM_CXSCREEN) - 2, GetSystemMetrics(SM_CYSCREEN) - 2) == color;
+        ReleaseDC(nullptr, screen);
+        return shown;
+    }
+
+    TestWindow window_;
+};
+
+}  // namespace testing_support

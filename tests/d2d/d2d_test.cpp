@@ -1,0 +1,366 @@
+// Tests of the Direct2D engine: the process set-up, the option labels and
+// their capacity rules, and real pixels read back from a window it drew into
+// in each of the three modes over a background that is neither black nor white.
+#include "engines/d2dengine.h"
+
+#include <gtest/gtest.h>
+#include <strsafe.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/EngineTestKit.h"
+#include "common/FilmBuilder.h"
+#include "common/GraphicsEnvironment.h"
+#include "common/TestImages.h"
+#include "common/TestSupport.h"
+#include "common/TestWindow.h"
+
+using namespace testing_support;
+
+namespace {
+
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new GraphicsEnvironment);
+
+constexpr int kWidth = 96;
+constexpr int kHeight = 72;
+const COLORREF kBackground = RGB(200, 120, 40);
+const COLORREF kBlack = RGB(0, 0, 0);
+const COLORREF kWhite = RGB(255, 255, 255);
+
+// Three upright bands: grey level 255, 0 and 128 from left to right.
+GreyPicture Bands() {
+    GreyPicture picture(48, 36, 0);
+    picture.Fill(0, 0, 16, 36, 255);
+    picture.Fill(32, 0, 48, 36, 128);
+    return picture;
+}
+
+// Direct2D puts its picture on the window through the GL swap chain, a
+// moment after EndDraw, and a picture presented before the window is
+// mapped is lost. So the window is first painted with a colour no test
+// expects, and `draw` runs again until the probe points lose that colour
+// and hold still.
+const COLORREF kSentinel = RGB(255, 0, 255);
+
+void Present(const TestWindow& window, const std::function<void()>& draw) {
+    RECT client = {};
+    GetClientRect(window.hwnd(), &client);
+    HDC dc = GetDC(window.hwnd());
+    HBRUSH brush = CreateSolidBrush(kSentinel);
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+    ReleaseDC(window.hwnd(), dc);
+    const POINT probes[] = {{client.right / 6, client.bottom / 2},
+                            {client.right / 2, client.bottom / 2},
+                            {client.right * 5 / 6, client.bottom / 2},
+                            {client.right - 1, client.bottom - 1}};
+    std::vector<COLORREF> last;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        draw();
+        window.Pump();
+        Sleep(20);
+        std::vector<COLORREF> now;
+        for (const POINT& p : probes) now.push_back(window.Pixel(p.x, p.y));
+        if (std::find(now.begin(), now.end(), kSentinel) == now.end() && now == last) return;
+        last = now;
+    }
+}
+
+// One window serves all tests of the suite: Wine takes seconds to destroy one.
+class D2DEngineTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { window_ = new TestWindow(kWidth, kHeight, 40, 40); }
+    static void TearDownTestSuite() {
+        delete window_;
+        window_ = nullptr;
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(GraphicsEnvironment::Direct2DReady());
+        engine_ = std::make_unique<d2dengine>(window_->hwnd());
+    }
+
+    std::wstring BackgroundFile() {
+        std::wstring path = dir_.File(L"background.png");
+        EXPECT_TRUE(WriteTwoColourImage(path, L"image/png", 32, 24, kBackground, kBackground));
+        return path;
+    }
+
+    void Tick(EngineFrame* frame) {
+        Present(*window_, [&] {
+            engine_->BeginDraw();
+            engine_->DrawBackground();
+            engine_->DrawFrame(frame);
+            engine_->EndDraw();
+        });
+    }
+
+    // Pixels in the middle of the left, centre and right band.
+    COLORREF BandPixel(int band) const { return window_->Pixel(kWidth / 6 + band * kWidth / 3, kHeight / 2); }
+
+    static TestWindow* window_;
+    ScratchDir dir_;
+    std::unique_ptr<d2dengine> engine_;
+};
+
+TestWindow* D2DEngineTest::window_ = nullptr;
+
+}  // namespace
+
+TEST_F(D2DEngineTest, InitDirect2DMayRunAgain) {
+    EXPECT_TRUE(InitDirect2D());
+    d2dengine second(window_->hwnd());
+    EXPECT_EQ(0u, second.mode());
+}
+
+TEST_F(D2DEngineTest, TheRenderTargetTakesAPremultipliedFormat) {
+    // The first choice may be refused by the driver; the second must then serve.
+    EXPECT_TRUE(engine_->pixelFormat() == DXGI_FORMAT_R8G8B8A8_UNORM ||
+                engine_->pixelFormat() == DXGI_FORMAT_B8G8R8A8_UNORM);
+}
+
+TEST_F(D2DEngineTest, ConstructionOnAWindowThatIsGoneThrows) {
+    TestWindow doomed(16, 16, 200, 40);
+    HWND gone = doomed.hwnd();
+    DestroyWindow(gone);
+    EXPECT_THROW(d2dengine engine(gone), std::exception);
+}
+
+TEST_F(D2DEngineTest, LabelsAndCounts) {
+    wchar_t buffer[260];
+    EXPECT_EQ(3u, engine_->GetParam1Count());
+    EXPECT_EQ(S_OK, engine_->GetParam1Name(buffer, 260));
+    EXPECT_STREQ(L"Mode", buffer);
+    const wchar_t* labels[] = {L"No Translucent", L"White Top", L"Black Top"};
+    for (uint32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(static_cast<int>(wcslen(labels[i])), engine_->GetParam1Option(i, buffer, 260));
+        EXPECT_STREQ(labels[i], buffer);
+    }
+    for (uint32_t outside : {3u, 0xFFFFFFFFu}) {
+        buffer[0] = L'x';
+        EXPECT_EQ(0, engine_->GetParam1Option(outside, buffer, 260));
+        EXPECT_STREQ(L"", buffer);
+    }
+
+    EXPECT_EQ(0u, engine_->GetParam2Count());
+    EXPECT_EQ(S_OK, engine_->GetParam2Name(buffer, 260));
+    EXPECT_STREQ(L"No Settings", buffer);
+    // The second list is empty: asking for an option writes nothing at all.
+    const wchar_t marker[] = L"untouched";
+    memcpy(buffer, marker, sizeof(marker));
+    EXPECT_EQ(0, engine_->GetParam2Option(0, buffer, 260));
+    EXPECT_STREQ(L"untouched", buffer);
+}
+
+TEST_F(D2DEngineTest, LabelsThatDoNotFit) {
+    wchar_t buffer[260];
+    // Names are cut short, and say so.
+    EXPECT_EQ(STRSAFE_E_INSUFFICIENT_BUFFER, engine_->GetParam1Name(buffer, 3));
+    EXPECT_STREQ(L"Mo", buffer);
+    EXPECT_EQ(STRSAFE_E_INSUFFICIENT_BUFFER, engine_->GetParam2Name(buffer, 3));
+    EXPECT_STREQ(L"No", buffer);
+    buffer[0] = L'x';
+    EXPECT_EQ(E_INVALIDARG, engine_->GetParam1Name(buffer, 0));
+    EXPECT_EQ(L'x', buffer[0]);
+    EXPECT_EQ(E_INVALIDARG, engine_->GetParam2Name(nullptr, 260));
+
+    // Options are copied whole or not at all.
+    buffer[0] = L'x';
+    EXPECT_EQ(0, engine_->GetParam1Option(0, buffer, 5));
+    EXPECT_STREQ(L"", buffer);
+    EXPECT_EQ(0, engine_->GetParam1Option(2, buffer, 9));
+    EXPECT_STREQ(L"", buffer);
+    EXPECT_EQ(9, engine_->GetParam1Option(2, buffer, 10));
+    EXPECT_STREQ(L"Black Top", buffer);
+    buffer[0] = L'x';
+    EXPECT_EQ(0, engine_->GetParam1Option(1, buffer, 0));
+    EXPECT_EQ(L'x', buffer[0]);
+}
+
+TEST_F(D2DEngineTest, ModesOutsideTheListKeepTheMode) {
+    EXPECT_EQ(kD2DNoTranslucent, engine_->mode());
+    engine_->SetParam1(2);
+    engine_->SetParam1(3);
+    EXPECT_EQ(kD2DBlackTop, engine_->mode());
+    engine_->SetParam1(0xFFFFFFFFu);
+    EXPECT_EQ(kD2DBlackTop, engine_->mode());
+    engine_->SetParam2(5);
+    EXPECT_EQ(kD2DBlackTop, engine_->mode());
+    engine_->SetParam1(1);
+    EXPECT_EQ(kD2DWhiteTop, engine_->mode());
+
+    // The kept mode is the one frames are drawn in.
+    ASSERT_TRUE(engine_->LoadBackground(BackgroundFile().c_str()));
+    engine_->SetParam1(0xFFFFFFFFu);
+    ScopedFrame frame(*engine_, Bands());
+    Tick(frame.get());
+    EXPECT_TRUE(Near(kBackground, BandPixel(1))) << std::hex << BandPixel(1);
+}
+
+TEST(D2DBlackTop, RewriteMakesBlackOfOpacityInverseToBlue) {
+    std::vector<uint8_t> pixels = {255, 255, 255, 0, 0, 0, 0, 0, 128, 128, 128, 0, 10, 20, 30, 40, 7, 7};
+    RewriteBlackTop(pixels.data(), static_cast<uint32_t>(pixels.size()));
+    const std::vector<uint8_t> expected = {0, 0, 0, 0, 0, 0, 0, 255, 0, 0, 0, 127, 0, 0, 0, 245, 7, 7};
+    EXPECT_EQ(expected, pixels);  // a trailing partial pixel is left alone
+}
+
+TEST_F(D2DEngineTest, NoTranslucentCoversTheBackground) {
+    ASSERT_TRUE(engine_->LoadBackground(BackgroundFile().c_str()));
+    engine_->SetParam1(0);
+    ScopedFrame frame(*engine_, Bands());
+    ASSERT_NE(nullptr, frame.get());
+    Tick(frame.get());
+    EXPECT_TRUE(Near(kWhite, BandPixel(0))) << std::hex << BandPixel(0);
+    EXPECT_TRUE(Near(kBlack, BandPixel(1))) << std::hex << BandPixel(1);
+    EXPECT_TRUE(Near(RGB(128, 128, 128), BandPixel(2))) << std::hex << BandPixel(2);
+}
+
+TEST_F(D2DEngineTest, WhiteTopAddsGreyLevelsToTheBackground) {
+    ASSERT_TRUE(engine_->LoadBackground(BackgroundFile().c_str()));
+    engine_->SetParam1(1);
+    ScopedFrame frame(*engine_, Bands());
+    ASSERT_NE(nullptr, frame.get());
+    Tick(frame.get());
+    EXPECT_TRUE(Near(kWhite, BandPixel(0))) << std::hex << BandPixel(0);
+    EXPECT_TRUE(Near(kBackground, BandPixel(1))) << std::hex << BandPixel(1);
+    EXPECT_TRUE(Near(RGB(255, 248, 168), BandPixel(2))) << std::hex << BandPixel(2);
+}
+
+TEST_F(D2DEngineTest, BlackTopCoversWithBlackAndLeavesWhiteAlone) {
+    ASSERT_TRUE(engine_->LoadBackground(BackgroundFile().c_str()));
+    engine_->SetParam1(2);
+    ScopedFrame frame(*engine_, Bands());
+    ASSERT_NE(nullptr, frame.get());
+    Tick(frame.get());
+    EXPECT_TRUE(Near(kBackground, BandPixel(0))) << std::hex << BandPixel(0);
+    EXPECT_TRUE(Near(kBlack, BandPixel(1))) << std::hex << BandPixel(1);
+    EXPECT_TRUE(Near(RGB(100, 60, 20), BandPixel(2))) << std::hex << BandPixel(2);
+}
+
+TEST_F(D2DEngineTest, WithoutBackgroundTheTargetIsClearedToBlack) {
+    Tick(nullptr);
+    EXPECT_TRUE(Near(kBlack, window_->Pixel(0, 0)));
+    EXPECT_TRUE(Near(kBlack, window_->Pixel(kWidth - 1, kHeight - 1)));
+    // White Top over black shows the frame's own grey levels.
+    engine_->SetParam1(1);
+    ScopedFrame frame(*engine_, Bands());
+    Tick(frame.get());
+    EXPECT_TRUE(Near(kWhite, BandPixel(0)));
+    EXPECT_TRUE(Near(RGB(128, 128, 128), BandPixel(2)));
+}
+
+TEST_F(D2DEngineTest, FramesOfOtherBitCountsAreRefusedUnread) {
+    NoAccessPage page;
+    for (uint32_t bitCount : {1u, 4u, 16u, 24u, 32u}) {
+        EXPECT_EQ(nullptr, engine_->CreateFrame(page.data(), page.size(), 48, 36, bitCount)) << bitCount;
+    }
+    EXPECT_EQ(nullptr, engine_->CreateFrame(nullptr, 0, 48, 36, 8));
+    Tick(nullptr);  // a null frame draws nothing
+    EXPECT_TRUE(Near(kBlack, BandPixel(1)));
+}
+
+TEST_F(D2DEngineTest, LoadBackgroundFailuresDropTheEarlierImage) {
+    std::wstring text = dir_.File(L"notes.txt");
+    ASSERT_TRUE(WriteFileBytes(text, {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'}));
+    ASSERT_TRUE(engine_->LoadBackground(BackgroundFile().c_str()));
+    Tick(nullptr);
+    EXPECT_TRUE(Near(kBackground, BandPixel(1)));
+
+    EXPECT_FALSE(engine_->LoadBackground(L""));
+    Tick(nullptr);
+    EXPECT_TRUE(Near(kBlack, BandPixel(1)));
+
+    EXPECT_FALSE(engine_->LoadBackground(text.c_str()));
+    EXPECT_FALSE(engine_->LoadBackground(dir_.File(L"missing.bmp").c_str()));
+    EXPECT_FALSE(engine_->LoadBackground(nullptr));
+}
+
+TEST_F(D2DEngineTest, CaptureCopiesTheScreenAndLosesToALoadedImage) {
+    const COLORREF screenColor = RGB(60, 170, 220);
+    {
+        ScreenCover cover(screenColor);
+        engine_->CaptureBackground();
+    }
+    window_->Pump();
+    engine_->SetParam1(2);
+    ScopedFrame frame(*engine_, Bands());
+    Tick(frame.get());
+    EXPECT_TRUE(Near(screenColor, BandPixel(0))) << std::hex << BandPixel(0);
+    EXPECT_TRUE(Near(kBlack, BandPixel(1))) << std::hex << BandPixel(1);
+
+    ASSERT_TRUE(engine_->LoadBackground(BackgroundFile().c_str()));
+    Tick(frame.get());
+    EXPECT_TRUE(Near(kBackground, BandPixel(0)));
+    // A failed load leaves the capture.
+    EXPECT_FALSE(engine_->LoadBackground(L""));
+    Tick(frame.get());
+    EXPECT_TRUE(Near(screenColor, BandPixel(0)));
+}
+
+// A window large enough for the 48-pixel text and for looking at the modes.
+class D2DLargeWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { window_ = new TestWindow(400, 240, 40, 40); }
+    static void TearDownTestSuite() {
+        delete window_;
+        window_ = nullptr;
+    }
+    static TestWindow* window_;
+};
+
+TestWindow* D2DLargeWindowTest::window_ = nullptr;
+
+TEST_F(D2DLargeWindowTest, OverlayTextIsRedAndAnEmptyTextDrawsNothing) {
+    ASSERT_TRUE(GraphicsEnvironment::Direct2DReady());
+    d2dengine engine(window_->hwnd());
+    auto redPixels = [&] {
+        int red = 0;
+        for (int y = 0; y < 240; y += 2)
+            for (int x = 0; x < 400; x += 2)
+                if (Near(RGB(255, 0, 0), window_->Pixel(x, y), 40)) ++red;
+        return red;
+    };
+    auto drawText = [&](uint32_t length) {
+        Present(*window_, [&] {
+            engine.BeginDraw();
+            engine.DrawBackground();
+            engine.DrawOverlayText(L"fps=30 (1/2)", length);
+            engine.EndDraw();
+        });
+    };
+    drawText(0);
+    EXPECT_EQ(0, redPixels());
+    drawText(12);
+    EXPECT_GT(redPixels(), 50);
+    SaveWindowPng(window_->hwnd(), WinePath(Env("NOXEL_SCREENSHOTS")) + L"\\d2d-text.png");
+}
+
+TEST_F(D2DLargeWindowTest, ScreenshotsOfEveryMode) {
+    std::string folder = Env("NOXEL_SCREENSHOTS");
+    if (folder.empty()) GTEST_SKIP() << "no screenshot folder";
+    ASSERT_TRUE(GraphicsEnvironment::Direct2DReady());
+    CreateDirectoryW(WinePath(folder).c_str(), nullptr);
+    ScratchDir dir;
+    std::wstring gradient = dir.File(L"gradient.bmp");
+    ASSERT_TRUE(WriteGradientImage(gradient, 160, 120));
+
+    d2dengine engine(window_->hwnd());
+    ASSERT_TRUE(engine.LoadBackground(gradient.c_str()));
+    for (uint32_t mode = 0; mode < 3; ++mode) {
+        engine.SetParam1(mode);
+        ScopedFrame frame(engine, Silhouette(80, 60, 3));
+        Present(*window_, [&] {
+            engine.BeginDraw();
+            engine.DrawBackground();
+            engine.DrawFrame(frame.get());
+            engine.EndDraw();
+        });
+        std::wstring name = L"d2d-mode" + std::to_wstring(mode);
+        EXPECT_TRUE(SaveWindowPng(window_->hwnd(), WinePath(folder) + L"\\" + name + L".png"));
+    }
+}

@@ -1,0 +1,437 @@
+// Tests of the GDI+ engine: its option lists, and real pixels read back from
+// a window it drew into (foreground colours over a background, grey levels
+// as opacity, interpolation at scaled edges, backgrounds and text).
+#include "engines/gdiplusengine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/EngineTestKit.h"
+#include "common/FilmBuilder.h"
+#include "common/GraphicsEnvironment.h"
+#include "common/TestImages.h"
+#include "common/TestSupport.h"
+#include "common/TestWindow.h"
+
+using namespace testing_support;
+
+namespace {
+
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new GraphicsEnvironment);
+
+constexpr int kWidth = 96;
+constexpr int kHeight = 72;
+const COLORREF kBackground = RGB(200, 120, 40);
+const COLORREF kBlack = RGB(0, 0, 0);
+const COLORREF kWhite = RGB(255, 255, 255);
+
+// Left half white, right half black.
+GreyPicture HalfWhite(int width = 48, int height = 36) {
+    GreyPicture picture(width, height, 0);
+    picture.Fill(0, 0, width / 2, height, 255);
+    return picture;
+}
+
+void PaintWindow(HWND window, COLORREF color) {
+    HDC dc = GetDC(window);
+    HBRUSH brush = CreateSolidBrush(color);
+    RECT all = {0, 0, 4000, 4000};
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    ReleaseDC(window, dc);
+}
+
+// Pixels of row y whose grey level is neither near black nor near white:
+// what smoothing leaves at a white-to-black edge.
+int PartialPixelsInRow(const TestWindow& window, int y, int width) {
+    int partial = 0;
+    for (int x = 0; x < width; ++x) {
+        int level = GetGValue(window.Pixel(x, y));
+        if (level > 24 && level < 231) ++partial;
+    }
+    return partial;
+}
+
+// One window serves all tests of a suite: Wine takes seconds to destroy one.
+class GdiplusEngineTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { window_ = new TestWindow(kWidth, kHeight, 40, 40); }
+    static void TearDownTestSuite() {
+        delete window_;
+        window_ = nullptr;
+    }
+
+    void SetUp() override {
+        SetWindowPos(window_->hwnd(), nullptr, 0, 0, kWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER);
+        window_->Pump();
+        engine_ = std::make_unique<gdiplusengine>(window_->hwnd());
+    }
+
+    std::wstring BackgroundFile(COLORREF color = kBackground) {
+        std::wstring path = dir_.File(L"background.bmp");
+        EXPECT_TRUE(WriteTwoColourImage(path, L"image/bmp", 32, 24, color, color));
+        return path;
+    }
+
+    void Tick(EngineFrame* frame) {
+        engine_->BeginDraw();
+        engine_->DrawBackground();
+        engine_->DrawFrame(frame);
+        engine_->EndDraw();
+        window_->Pump();
+    }
+
+    COLORREF Left() const { return window_->Pixel(kWidth / 4, kHeight / 2); }
+    COLORREF Right() const { return window_->Pixel(3 * kWidth / 4, kHeight / 2); }
+
+    static TestWindow* window_;
+    ScratchDir dir_;
+    std::unique_ptr<gdiplusengine> engine_;
+};
+
+TestWindow* GdiplusEngineTest::window_ = nullptr;
+
+}  // namespace
+
+TEST_F(GdiplusEngineTest, NamesAndOptionsAreTheListedTexts) {
+    gdiplusengine& engine = *engine_;
+    wchar_t buffer[260];
+    EXPECT_EQ(18, engine.GetParam1Name(buffer, 260));
+    EXPECT_STREQ(L"Interpolation Mode", buffer);
+    EXPECT_EQ(16, engine.GetParam2Name(buffer, 260));
+    EXPECT_STREQ(L"Foreground Color", buffer);
+
+    const std::vector<std::wstring> modes = {L"Default", L"Low", L"High", L"Biliner",
+                                             L"Bicubic", L"NearestNeighbor", L"HQ Biliner", L"HQ Bicubic"};
+    ASSERT_EQ(modes.size(), engine.GetParam1Count());
+    for (uint32_t i = 0; i < modes.size(); ++i) {
+        EXPECT_EQ(static_cast<int>(modes[i].size()), engine.GetParam1Option(i, buffer, 260));
+        EXPECT_EQ(modes[i], buffer);
+    }
+    ASSERT_EQ(2u, engine.GetParam2Count());
+    engine.GetParam2Option(0, buffer, 260);
+    EXPECT_STREQ(L"White", buffer);
+    engine.GetParam2Option(1, buffer, 260);
+    EXPECT_STREQ(L"Black", buffer);
+
+    for (uint32_t outside : {8u, 0xFFFFFFFFu}) {
+        buffer[0] = L'x';
+        EXPECT_EQ(0, engine.GetParam1Option(outside, buffer, 260));
+        EXPECT_STREQ(L"", buffer);
+    }
+    buffer[0] = L'x';
+    EXPECT_EQ(0, engine.GetParam2Option(2, buffer, 260));
+    EXPECT_STREQ(L"", buffer);
+}
+
+TEST_F(GdiplusEngineTest, LongLabelsAreCutToTheCapacity) {
+    gdiplusengine& engine = *engine_;
+    wchar_t buffer[260];
+    EXPECT_EQ(3, engine.GetParam1Name(buffer, 4));
+    EXPECT_STREQ(L"Int", buffer);
+    EXPECT_EQ(2, engine.GetParam1Option(5, buffer, 3));
+    EXPECT_STREQ(L"Ne", buffer);
+    EXPECT_EQ(0, engine.GetParam2Name(buffer, 1));
+    EXPECT_STREQ(L"", buffer);
+
+    // Capacities of 0 and beyond the largest signed count write nothing.
+    for (uint32_t capacity : {0u, 0x80000000u, 0xFFFFFFFFu}) {
+        buffer[0] = L'x';
+        EXPECT_EQ(0, engine.GetParam1Name(buffer, capacity));
+        EXPECT_EQ(0, engine.GetParam2Option(0, buffer, capacity));
+        EXPECT_EQ(L'x', buffer[0]);
+    }
+}
+
+TEST(GdiplusPalette, GreyLevelsBecomeOpacityOfTheForegroundColour) {
+    uint32_t white[256];
+    uint32_t black[256];
+    BuildFramePalette(0, white);
+    BuildFramePalette(1, black);
+    EXPECT_EQ(0x00FFFFFFu, white[0]);
+    EXPECT_EQ(0x80FFFFFFu, white[128]);
+    EXPECT_EQ(0xFFFFFFFFu, white[255]);
+    EXPECT_EQ(0xFF000000u, black[0]);
+    EXPECT_EQ(0x7F000000u, black[128]);
+    EXPECT_EQ(0x00000000u, black[255]);
+
+    // Stored values meant for other engines, or no selection, draw in white.
+    for (uint32_t other : {2u, 3u, 0xFFFFFFFFu}) {
+        uint32_t palette[256];
+        BuildFramePalette(other, palette);
+        EXPECT_TRUE(std::equal(std::begin(white), std::end(white), std::begin(palette))) << other;
+    }
+}
+
+TEST_F(GdiplusEngineTest, FramesOfOtherBitCountsAreRefusedUnread) {
+    NoAccessPage page;
+    for (uint32_t bitCount : {1u, 4u, 16u, 24u, 32u}) {
+        EXPECT_EQ(nullptr, engine_->CreateFrame(page.data(), page.size(), 48, 36, bitCount)) << bitCount;
+    }
+    EXPECT_EQ(nullptr, engine_->CreateFrame(nullptr, 0, 48, 36, 8));
+}
+
+TEST_F(GdiplusEngineTest, WhiteForegroundShowsTheBackgroundThroughBlackParts) {
+    ASSERT_TRUE(engine_->LoadBackground(BackgroundFile().c_str()));
+    engine_->SetParam2(0);
+    ScopedFrame frame(*engine_, HalfWhite());
+    ASSERT_NE(nullptr, frame.get());
+    Tick(frame.get());
+    EXPECT_TRUE(Near(kWhite, Left())) << std::hex << Left();
+    EXPECT_TRUE(Near(kBackground, Right())) << std::hex << Right();
+}
+
+TEST_F(GdiplusEngineTest, BlackForegroundShowsTheBackgroundThroughWhiteParts) {
+    ASSERT_TRUE(engine_->LoadBackground(BackgroundFile().c_str()));
+    engine_->SetParam2(1);
+    ScopedFrame frame(*engine_, HalfWhite());
+    Tick(frame.get());
+    EXPECT_TRUE(Near(kBackground, Left())) << std::hex << Left();
+    EXPECT_TRUE(Near(kBlack, Right())) << std::hex << Right();
+}
+
+TEST_F(GdiplusEngineTest, ForegroundValuesOutsideTheListDrawWhite) {
+    ASSERT_TRUE(engine_->LoadBackground(BackgroundFile().c_str()));
+    for (uint32_t value : {2u, 3u, 0xFFFFFFFFu}) {
+        engine_->SetParam2(value);
+        ScopedFrame frame(*engine_, HalfWhite());
+        Tick(frame.get());
+        EXPECT_TRUE(Near(kWhite, Left())) << value;
+        EXPECT_TRUE(Near(kBackground, Right())) << value;
+    }
+}
+
+TEST_F(GdiplusEngineTest, GreyLevelsArePartialOpacity) {
+    ASSERT_TRUE(engine_->LoadBackground(BackgroundFile().c_str()));
+    GreyPicture grey(48, 36, 128);
+    ScopedFrame whiteFrame(*engine_, grey);
+    Tick(whiteFrame.get());
+    // 128/255 of white over 127/255 of the background.
+    EXPECT_TRUE(Near(RGB(228, 188, 148), Left(), 6)) << std::hex << Left();
+
+    engine_->SetParam2(1);
+    ScopedFrame blackFrame(*engine_, grey);
+    Tick(blackFrame.get());
+    // 127/255 of black: the background at 128/255 of its brightness.
+    EXPECT_TRUE(Near(RGB(100, 60, 20), Left(), 6)) << std::hex << Left();
+}
+
+TEST_F(GdiplusEngineTest, ForegroundChangesReachOnlyLaterFrames) {
+    ScopedFrame before(*engine_, HalfWhite());
+    engine_->SetParam2(1);
+    ScopedFrame after(*engine_, HalfWhite());
+    Tick(before.get());
+    EXPECT_TRUE(Near(kWhite, Left()));
+    Tick(after.get());
+    EXPECT_TRUE(Near(kBlack, Left()));
+    EXPECT_TRUE(Near(kBlack, Right()));
+}
+
+TEST_F(GdiplusEngineTest, WithoutBackgroundTheRectangleIsOpaqueBlack) {
+    PaintWindow(window_->hwnd(), RGB(30, 200, 90));
+    Tick(nullptr);
+    EXPECT_TRUE(Near(kBlack, window_->Pixel(0, 0)));
+    EXPECT_TRUE(Near(kBlack, window_->Pixel(kWidth - 1, kHeight - 1)));
+    EXPECT_TRUE(Near(kBlack, Left()));
+}
+
+TEST_F(GdiplusEngineTest, OnlyABegunPictureIsPutOnTheWindow) {
+    Tick(nullptr);
+    PaintWindow(window_->hwnd(), RGB(30, 200, 90));
+    engine_->EndDraw();
+    EXPECT_TRUE(Near(RGB(30, 200, 90), Left()));
+
+    // Outside back-buffer mode the operations draw on the window at once.
+    ScopedFrame frame(*engine_, HalfWhite());
+    engine_->DrawFrame(frame.get());
+    EXPECT_TRUE(Near(kWhite, Left()));
+    EXPECT_TRUE(Near(RGB(30, 200, 90), Right()));
+}
+
+TEST_F(GdiplusEngineTest, TheDrawingRectangleIsOnePixelLargerThanTheClientArea) {
+    Gdiplus::Rect rect = engine_->DrawingRect();
+    EXPECT_EQ(0, rect.X);
+    EXPECT_EQ(0, rect.Y);
+    EXPECT_EQ(kWidth + 1, rect.Width);
+    EXPECT_EQ(kHeight + 1, rect.Height);
+
+    // The picture reaches the last column and row of the client area.
+    engine_->SetParam1(5);
+    ScopedFrame frame(*engine_, GreyPicture(48, 36, 255));
+    Tick(frame.get());
+    EXPECT_TRUE(Near(kWhite, window_->Pixel(kWidth - 1, kHeight - 1))) << std::hex << window_->Pixel(kWidth - 1, kHeight - 1);
+}
+
+TEST_F(GdiplusEngineTest, NearestNeighborKeepsEdgesHardAndHqBicubicSmoothsThem) {
+    GreyPicture edge = HalfWhite(8, 6);
+    engine_->SetParam1(5);
+    {
+        ScopedFrame frame(*engine_, edge);
+        Tick(frame.get());
+    }
+    EXPECT_EQ(0, PartialPixelsInRow(*window_, kHeight / 2, kWidth - 1));
+
+    engine_->SetParam1(7);
+    {
+        ScopedFrame frame(*engine_, edge);
+        Tick(frame.get());
+    }
+    EXPECT_GE(PartialPixelsInRow(*window_, kHeight / 2, kWidth - 1), 2);
+}
+
+TEST_F(GdiplusEngineTest, InterpolationIndexesBeyondTheListAreIgnored) {
+    GreyPicture edge = HalfWhite(8, 6);
+    engine_->SetParam1(5);
+    engine_->SetParam1(9);
+    engine_->SetParam1(0xFFFFFFFFu);
+    {
+        ScopedFrame frame(*engine_, edge);
+        Tick(frame.get());
+    }
+    EXPECT_EQ(0, PartialPixelsInRow(*window_, kHeight / 2, kWidth - 1));
+
+    // Index 8 is the default mode, which smooths.
+    engine_->SetParam1(8);
+    {
+        ScopedFrame frame(*engine_, edge);
+        Tick(frame.get());
+    }
+    EXPECT_GE(PartialPixelsInRow(*window_, kHeight / 2, kWidth - 1), 1);
+}
+
+TEST_F(GdiplusEngineTest, ResizeFollowsTheWindowAndKeepsTheInterpolationMode) {
+    engine_->SetParam1(5);
+    SetWindowPos(window_->hwnd(), nullptr, 0, 0, 2 * kWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER);
+    window_->Pump();
+    engine_->Resize();
+    EXPECT_EQ(2 * kWidth + 1, engine_->DrawingRect().Width);
+    ScopedFrame frame(*engine_, HalfWhite(8, 6));
+    Tick(frame.get());
+    EXPECT_TRUE(Near(kWhite, window_->Pixel(2 * kWidth / 4, kHeight / 2)));
+    EXPECT_TRUE(Near(kBlack, window_->Pixel(2 * kWidth - 2, kHeight / 2)));
+    EXPECT_EQ(0, PartialPixelsInRow(*window_, kHeight / 2, 2 * kWidth - 1));
+}
+
+TEST_F(GdiplusEngineTest, AFrameGdiplusCannotBuildDrawsNothing) {
+    Tick(nullptr);
+    std::vector<uint8_t> stream = {0, 1};
+    EngineFrame* frame = engine_->CreateFrame(stream.data(), 2, 0, 0, 8);
+    ASSERT_NE(nullptr, frame);
+    Tick(frame);
+    engine_->DeleteFrame(frame);
+    EXPECT_TRUE(Near(kBlack, Left()));
+}
+
+TEST_F(GdiplusEngineTest, LoadBackgroundRefusesBadPathsAndFiles) {
+    std::wstring image = BackgroundFile();
+    std::wstring text = dir_.File(L"notes.txt");
+    ASSERT_TRUE(WriteFileBytes(text, {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'}));
+
+    ASSERT_TRUE(engine_->LoadBackground(image.c_str()));
+    // A path that is not there at all keeps the image loaded before.
+    EXPECT_FALSE(engine_->LoadBackground(nullptr));
+    EXPECT_FALSE(engine_->LoadBackground(L""));
+    std::vector<wchar_t> unterminated(261, L'a');
+    unterminated[260] = L'\0';
+    EXPECT_FALSE(engine_->LoadBackground(unterminated.data()));
+    Tick(nullptr);
+    EXPECT_TRUE(Near(kBackground, Left()));
+
+    // A file that cannot be loaded drops it.
+    EXPECT_FALSE(engine_->LoadBackground(text.c_str()));
+    Tick(nullptr);
+    EXPECT_TRUE(Near(kBlack, Left()));
+    EXPECT_FALSE(engine_->LoadBackground(dir_.File(L"missing.png").c_str()));
+}
+
+TEST_F(GdiplusEngineTest, CaptureCopiesTheScreenAndLosesToALoadedImage) {
+    const COLORREF screenColor = RGB(60, 170, 220);
+    {
+        ScreenCover cover(screenColor);
+        engine_->CaptureBackground();
+    }
+    window_->Pump();
+    // The capture must come out opaque, not mixed with what was there.
+    PaintWindow(window_->hwnd(), RGB(250, 10, 10));
+    engine_->SetParam2(1);
+    ScopedFrame frame(*engine_, HalfWhite());
+    Tick(frame.get());
+    EXPECT_TRUE(Near(screenColor, Left())) << std::hex << Left();
+    EXPECT_TRUE(Near(kBlack, Right())) << std::hex << Right();
+
+    ASSERT_TRUE(engine_->LoadBackground(BackgroundFile().c_str()));
+    Tick(frame.get());
+    EXPECT_TRUE(Near(kBackground, Left()));
+}
+
+// A window large enough for the 72-point text and for looking at options.
+class GdiplusLargeWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { window_ = new TestWindow(400, 240, 40, 40); }
+    static void TearDownTestSuite() {
+        delete window_;
+        window_ = nullptr;
+    }
+    static TestWindow* window_;
+};
+
+TestWindow* GdiplusLargeWindowTest::window_ = nullptr;
+
+TEST_F(GdiplusLargeWindowTest, OverlayTextIsRedAndAnEmptyTextDrawsNothing) {
+    TestWindow& wide = *window_;
+    gdiplusengine engine(wide.hwnd());
+    auto redPixels = [&] {
+        int red = 0;
+        for (int y = 0; y < 240; y += 2)
+            for (int x = 0; x < 400; x += 2)
+                if (Near(RGB(255, 0, 0), wide.Pixel(x, y), 40)) ++red;
+        return red;
+    };
+    engine.BeginDraw();
+    engine.DrawBackground();
+    engine.DrawOverlayText(L"fps=30 (1/2)", 0);
+    engine.EndDraw();
+    EXPECT_EQ(0, redPixels());
+
+    engine.BeginDraw();
+    engine.DrawBackground();
+    engine.DrawOverlayText(L"fps=30 (1/2)", 6);
+    engine.EndDraw();
+    EXPECT_GT(redPixels(), 50);
+    SaveWindowPng(wide.hwnd(), WinePath(Env("NOXEL_SCREENSHOTS")) + L"\\gdiplus-text.png");
+}
+
+// One window per option, over a gradient, for people to look at.
+TEST_F(GdiplusLargeWindowTest, ScreenshotsOfEveryInterpolationModeInBothColours) {
+    std::string folder = Env("NOXEL_SCREENSHOTS");
+    if (folder.empty()) GTEST_SKIP() << "no screenshot folder";
+    CreateDirectoryW(WinePath(folder).c_str(), nullptr);
+    ScratchDir dir;
+    std::wstring gradient = dir.File(L"gradient.bmp");
+    ASSERT_TRUE(WriteGradientImage(gradient, 160, 120));
+
+    TestWindow& window = *window_;
+    gdiplusengine engine(window.hwnd());
+    ASSERT_TRUE(engine.LoadBackground(gradient.c_str()));
+    const wchar_t* names[] = {L"default", L"low", L"high", L"bilinear",
+                              L"bicubic", L"nearest", L"hq-bilinear", L"hq-bicubic"};
+    for (uint32_t color = 0; color < 2; ++color) {
+        engine.SetParam2(color);
+        for (uint32_t mode = 0; mode < 8; ++mode) {
+            engine.SetParam1(mode);
+            ScopedFrame frame(engine, Silhouette(80, 60, 3));
+            engine.BeginDraw();
+            engine.DrawBackground();
+            engine.DrawFrame(frame.get());
+            engine.EndDraw();
+            window.Pump();
+            std::wstring name = std::wstring(L"gdiplus-") + names[mode] + (color ? L"-black" : L"-white");
+            EXPECT_TRUE(SaveWindowPng(window.hwnd(), WinePath(folder) + L"\\" + name + L".png"));
+        }
+    }
+}
