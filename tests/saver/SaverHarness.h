@@ -59,6 +59,7 @@ public:
     SaverProcess& operator=(const SaverProcess&) = delete;
 
     bool started() const { return process_ != nullptr; }
+    HANDLE handle() const { return process_; }
     DWORD launchTick() const { return launchTick_; }
     bool Running() const;
     // True when the process ended within timeoutMs.

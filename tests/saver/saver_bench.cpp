@@ -1,0 +1,160 @@
+// Figures for the screen saver on this machine, printed, judged by nobody:
+//   saver_bench ticks <engine>    redraws per second and CPU time per second
+//                                 of film, full screen, the player and host
+//                                 code running in this process
+//   saver_bench process <engine>  noxel.scr /s, with ten seconds marked on
+//                                 stdout for a CPU reading from outside
+//   saver_bench memory            peak memory of noxel.scr /s with a 30-frame
+//                                 and a 30,000-frame film of one picture size
+#include <windows.h>
+#include <psapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "common/FilmBuilder.h"
+#include "common/TestSupport.h"
+#include "saver/SaverHarness.h"
+#include "shell/host.h"
+
+using namespace saver_tests;
+using testing_support::FilmBuilder;
+using testing_support::ScratchDir;
+
+namespace {
+
+constexpr int kPictureWidth = 480, kPictureHeight = 360;
+constexpr DWORD kWarmUpMs = 2000;
+constexpr DWORD kMeasureMs = 10000;
+const char* const kEngineNames[] = {"GDI", "GDI+", "Direct2D"};
+
+// A film of `frames` frames cycling through 30 walking silhouettes.
+bool WriteSilhouetteFilm(const std::wstring& path, uint32_t frames) {
+    FilmBuilder pictures(kPictureWidth, kPictureHeight);
+    for (uint32_t i = 0; i < 30; ++i) pictures.Add(testing_support::Silhouette(kPictureWidth, kPictureHeight, i));
+    FilmBuilder film(kPictureWidth, kPictureHeight);
+    for (uint32_t i = 0; i < frames; ++i) film.AddStream(pictures.Stream(i % 30));
+    return film.Write(path);
+}
+
+void UseFilm(SettingsScope& settings, const std::wstring& film, uint32_t engine) {
+    settings.Text(L"NoxelFilePath", film);
+    settings.Number(L"Engine", engine);
+    settings.Number(L"BGM", 0);
+    settings.Number(L"DisplayFrameRate", 1);
+}
+
+uint64_t CpuMs(HANDLE process) {
+    FILETIME created, ended, kernel, user;
+    if (!GetProcessTimes(process, &created, &ended, &kernel, &user)) return 0;
+    auto value = [](const FILETIME& t) { return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return (value(kernel) + value(user)) / 10000;
+}
+
+std::atomic<uint32_t> g_timerMessages{0};
+
+LRESULT CALLBACK CountTimerMessages(int code, WPARAM removal, LPARAM message) {
+    const MSG* msg = reinterpret_cast<const MSG*>(message);
+    if (code == HC_ACTION && removal == PM_REMOVE && msg->message == WM_TIMER) ++g_timerMessages;
+    return CallNextHookEx(nullptr, code, removal, message);
+}
+
+int Ticks(uint32_t engine) {
+    ScratchDir dir;
+    SettingsScope settings;
+    const std::wstring film = dir.File(L"bench.nxl");
+    if (!WriteSilhouetteFilm(film, 300)) return 1;
+    UseFilm(settings, film, engine);
+
+    HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, CountTimerMessages, nullptr, GetCurrentThreadId());
+    std::thread watcher([engine] {
+        Sleep(kWarmUpMs);
+        const uint32_t ticks0 = g_timerMessages;
+        const uint64_t cpu0 = CpuMs(GetCurrentProcess());
+        const DWORD t0 = GetTickCount();
+        Sleep(kMeasureMs);
+        const uint32_t ticks1 = g_timerMessages;
+        const uint64_t cpu1 = CpuMs(GetCurrentProcess());
+        const double seconds = (GetTickCount() - t0) / 1000.0;
+        std::printf("%-9s %6.1f ticks/s   %5.0f ms CPU per s of film   (player in the bench process, %.1f s)\n",
+                    kEngineNames[engine], (ticks1 - ticks0) / seconds, (cpu1 - cpu0) / seconds, seconds);
+        std::fflush(stdout);
+        PostMessageW(FindWindowW(L"WindowsScreenSaverClass", L"Screen Saver"), WM_CLOSE, 0, 0);
+    });
+    RunSaver(nullptr);
+    watcher.join();
+    UnhookWindowsHookEx(hook);
+    return 0;
+}
+
+// Runs noxel.scr /s and marks on stdout the ten seconds over which the
+// calling script reads the process's CPU time from the host's side (Wine
+// does not report another process's times).
+int Process(uint32_t engine) {
+    ScratchDir dir;
+    SettingsScope settings;
+    const std::wstring film = dir.File(L"bench.nxl");
+    if (!WriteSilhouetteFilm(film, 300)) return 1;
+    UseFilm(settings, film, engine);
+
+    SaverProcess saver(L"/s");
+    HWND window = saver.WaitForFullScreenWindow(10000);
+    if (!window) return 1;
+    Sleep(kWarmUpMs);
+    std::printf("measure %s\n", kEngineNames[engine]);
+    std::fflush(stdout);
+    Sleep(kMeasureMs);
+    std::printf("end\n");
+    std::fflush(stdout);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    saver.WaitExit(10000);
+    return 0;
+}
+
+// Peak working set and peak private bytes of noxel.scr after a few seconds
+// of a film of `frames` frames.
+bool PeakMemory(uint32_t frames, PROCESS_MEMORY_COUNTERS& counters) {
+    ScratchDir dir;
+    SettingsScope settings;
+    const std::wstring film = dir.File(L"memory.nxl");
+    if (!WriteSilhouetteFilm(film, frames)) return false;
+    UseFilm(settings, film, 0);
+    SaverProcess saver(L"/s");
+    if (!saver.WaitForFullScreenWindow(10000)) return false;
+    Sleep(4000);
+    counters.cb = sizeof(counters);
+    return GetProcessMemoryInfo(saver.handle(), &counters, sizeof(counters));
+}
+
+int Memory() {
+    PROCESS_MEMORY_COUNTERS shortFilm = {}, longFilm = {};
+    if (!PeakMemory(30, shortFilm) || !PeakMemory(30000, longFilm)) return 1;
+    const double kib = 1024.0;
+    std::printf("noxel.scr /s, GDI, %dx%d film    peak working set   peak private bytes\n", kPictureWidth,
+                kPictureHeight);
+    std::printf("     30 frames              %12.0f KiB   %12.0f KiB\n", shortFilm.PeakWorkingSetSize / kib,
+                shortFilm.PeakPagefileUsage / kib);
+    std::printf(" 30,000 frames              %12.0f KiB   %12.0f KiB\n", longFilm.PeakWorkingSetSize / kib,
+                longFilm.PeakPagefileUsage / kib);
+    std::printf(" difference                 %12.0f KiB   %12.0f KiB   (offset matrix grows by %.0f KiB)\n",
+                (static_cast<double>(longFilm.PeakWorkingSetSize) - shortFilm.PeakWorkingSetSize) / kib,
+                (static_cast<double>(longFilm.PeakPagefileUsage) - shortFilm.PeakPagefileUsage) / kib,
+                (30000 - 30) * 8 / kib);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    const uint32_t engine = argc > 2 ? static_cast<uint32_t>(std::atoi(argv[2])) : 0;
+    if (mode == "ticks" && engine < 3) return Ticks(engine);
+    if (mode == "process" && engine < 3) return Process(engine);
+    if (mode == "memory") return Memory();
+    std::fprintf(stderr, "usage: saver_bench ticks|process <engine 0-2> | memory\n");
+    return 2;
+}
