@@ -17,7 +17,6 @@ namespace {
 constexpr wchar_t kSaverClass[] = L"WindowsScreenSaverClass";
 constexpr wchar_t kFullScreenTitle[] = L"Screen Saver";
 constexpr wchar_t kPreviewTitle[] = L"Preview";
-constexpr WORD kConfigDialogId = 2003;
 
 // The verify-password request sent to the window on the Windows 9x family.
 constexpr UINT kVerifyPasswordMessage = WM_APP;
@@ -416,7 +415,7 @@ int RunSaver(HWND parent) {
 
 INT_PTR ShowConfigDialog(HWND owner) {
     if (!RegisterPreviewClass(g_host.instance)) return 0;
-    return DialogBoxParamW(g_host.instance, MAKEINTRESOURCEW(kConfigDialogId), owner, ConfigDialogProc, 0);
+    return DialogBoxParamW(g_host.instance, MAKEINTRESOURCEW(IDD_CONFIG), owner, ConfigDialogProc, 0);
 }
 
 void ChangePassword(HWND owner) {
