@@ -1,0 +1,105 @@
+// The resources Windows reads from noxel.scr without running it: the name
+// the Screen Saver settings list shows, the version, and the manifest the
+// loader turns into an activation context (common controls 6, DPI
+// awareness). The program's other resources must survive beside them.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/TestSupport.h"
+#include "resources/resource.h"
+#include "version.h"
+
+namespace {
+
+std::wstring SaverPath() { return testing_support::WinePath(testing_support::Env("NOXEL_BIN")) + L"\\noxel.scr"; }
+
+class ProgramResources : public ::testing::Test {
+protected:
+    void SetUp() override {
+        module_ = LoadLibraryExW(SaverPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, module_) << "cannot open noxel.scr, error " << GetLastError();
+    }
+    void TearDown() override {
+        if (module_) FreeLibrary(module_);
+    }
+
+    std::string Manifest() const {
+        HRSRC found = FindResourceW(module_, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+        if (!found) return {};
+        const char* bytes = static_cast<const char*>(LockResource(LoadResource(module_, found)));
+        return std::string(bytes, SizeofResource(module_, found));
+    }
+
+    HMODULE module_ = nullptr;
+};
+
+TEST_F(ProgramResources, NameForTheSettingsListBesideTheOtherStrings) {
+    wchar_t text[260] = {};
+    ASSERT_GT(LoadStringW(module_, 1, text, 260), 0);
+    EXPECT_STREQ(L"Noxel", text);
+    // The second resource file must not push out the first one's resources.
+    ASSERT_GT(LoadStringW(module_, IDS_DEFAULT_FILM, text, 260), 0);
+    EXPECT_STREQ(L"Veilwick.nxl", text);
+    EXPECT_NE(nullptr, FindResourceW(module_, MAKEINTRESOURCEW(IDD_CONFIG), MAKEINTRESOURCEW(5)));  // RT_DIALOG
+    EXPECT_NE(nullptr, LoadImageW(module_, MAKEINTRESOURCEW(IDI_NOXEL), IMAGE_ICON, 32, 32, 0));
+}
+
+TEST_F(ProgramResources, VersionIsTheProjectVersion) {
+    const std::wstring path = SaverPath();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<uint8_t> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
+    EXPECT_EQ(static_cast<DWORD>(MAKELONG(NOXEL_VERSION_MINOR, NOXEL_VERSION_MAJOR)), fixed->dwFileVersionMS);
+    EXPECT_EQ(static_cast<DWORD>(MAKELONG(0, NOXEL_VERSION_PATCH)), fixed->dwFileVersionLS);
+
+    wchar_t* text = nullptr;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\ProductVersion",
+                               reinterpret_cast<void**>(&text), &length));
+    EXPECT_STREQ(L"" NOXEL_VERSION_TEXT, text);
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\OriginalFilename",
+                               reinterpret_cast<void**>(&text), &length));
+    EXPECT_STREQ(L"noxel.scr", text);
+}
+
+TEST_F(ProgramResources, ManifestAsksForCommonControls6AndDpiAwareness) {
+    const std::string manifest = Manifest();
+    ASSERT_FALSE(manifest.empty()) << "no RT_MANIFEST resource 1";
+    EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
+
+    // The loader's own reading of it: an activation context made from the
+    // resource, asked for the settings the process starts with.
+    const std::wstring path = SaverPath();
+    ACTCTXW request = {};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path.c_str();
+    request.lpResourceName = MAKEINTRESOURCEW(1);
+    HANDLE context = CreateActCtxW(&request);
+    ASSERT_NE(INVALID_HANDLE_VALUE, context) << "the loader refuses the manifest, error " << GetLastError();
+
+    using QuerySettings = BOOL(WINAPI*)(DWORD, HANDLE, const wchar_t*, const wchar_t*, wchar_t*, SIZE_T, SIZE_T*);
+    auto query = reinterpret_cast<QuerySettings>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "QueryActCtxSettingsW")));
+    ASSERT_NE(nullptr, query);
+    wchar_t value[64] = {};
+    SIZE_T written = 0;
+    EXPECT_TRUE(query(0, context, nullptr, L"dpiAware", value, 64, &written));
+    EXPECT_STREQ(L"true/pm", value);
+    value[0] = 0;
+    EXPECT_TRUE(query(0, context, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness",
+                      value, 64, &written));
+    EXPECT_STREQ(L"PerMonitorV2, PerMonitor", value);
+    ReleaseActCtx(context);
+}
+
+}  // namespace
