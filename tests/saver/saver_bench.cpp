@@ -41,12 +41,25 @@ bool WriteSilhouetteFilm(const std::wstring& path, uint32_t frames) {
     return film.Write(path);
 }
 
-void UseFilm(SettingsScope& settings, const std::wstring& film, uint32_t engine) {
-    settings.Text(L"NoxelFilePath", film);
-    settings.Number(L"Engine", engine);
-    settings.Number(L"BGM", 0);
-    settings.Number(L"DisplayFrameRate", 1);
-}
+// A scratch film of `frames` frames named in the settings, with the engine;
+// the settings key is put back as it was afterwards.
+class BenchFilm {
+public:
+    BenchFilm(uint32_t frames, uint32_t engine) {
+        const std::wstring film = dir_.File(L"bench.nxl");
+        ready_ = WriteSilhouetteFilm(film, frames);
+        settings_.Text(L"NoxelFilePath", film);
+        settings_.Number(L"Engine", engine);
+        settings_.Number(L"BGM", 0);
+        settings_.Number(L"DisplayFrameRate", 1);
+    }
+    bool ready() const { return ready_; }
+
+private:
+    ScratchDir dir_;
+    SettingsScope settings_;
+    bool ready_ = false;
+};
 
 uint64_t CpuMs(HANDLE process) {
     FILETIME created, ended, kernel, user;
@@ -64,11 +77,8 @@ LRESULT CALLBACK CountTimerMessages(int code, WPARAM removal, LPARAM message) {
 }
 
 int Ticks(uint32_t engine) {
-    ScratchDir dir;
-    SettingsScope settings;
-    const std::wstring film = dir.File(L"bench.nxl");
-    if (!WriteSilhouetteFilm(film, 300)) return 1;
-    UseFilm(settings, film, engine);
+    BenchFilm film(300, engine);
+    if (!film.ready()) return 1;
 
     HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, CountTimerMessages, nullptr, GetCurrentThreadId());
     std::thread watcher([engine] {
@@ -95,11 +105,8 @@ int Ticks(uint32_t engine) {
 // calling script reads the process's CPU time from the host's side (Wine
 // does not report another process's times).
 int Process(uint32_t engine) {
-    ScratchDir dir;
-    SettingsScope settings;
-    const std::wstring film = dir.File(L"bench.nxl");
-    if (!WriteSilhouetteFilm(film, 300)) return 1;
-    UseFilm(settings, film, engine);
+    BenchFilm film(300, engine);
+    if (!film.ready()) return 1;
 
     SaverProcess saver(L"/s");
     HWND window = saver.WaitForFullScreenWindow(10000);
@@ -118,11 +125,8 @@ int Process(uint32_t engine) {
 // Peak working set and peak private bytes of noxel.scr after a few seconds
 // of a film of `frames` frames.
 bool PeakMemory(uint32_t frames, PROCESS_MEMORY_COUNTERS& counters) {
-    ScratchDir dir;
-    SettingsScope settings;
-    const std::wstring film = dir.File(L"memory.nxl");
-    if (!WriteSilhouetteFilm(film, frames)) return false;
-    UseFilm(settings, film, 0);
+    BenchFilm film(frames, 0);
+    if (!film.ready()) return false;
     SaverProcess saver(L"/s");
     if (!saver.WaitForFullScreenWindow(10000)) return false;
     Sleep(4000);
