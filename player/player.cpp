@@ -72,7 +72,6 @@ player::player(TickSource clock) : settings_(std::make_unique<settings>()), cloc
 player::~player() = default;
 
 void player::Start(HWND window) {
-    window_ = window;
     StartPlatform();
     StartWithEngine(window, CreateEngine(settings_->Engine, window, nullptr));
 }

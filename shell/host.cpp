@@ -59,10 +59,8 @@ struct HostState {
 
 HostState g_host;
 
-bool IsSpace(wchar_t c) { return c == L' '; }
-
 const wchar_t* SkipSpaces(const wchar_t* p) {
-    while (IsSpace(*p)) p = CharNextW(p);
+    while (*p == L' ') p = CharNextW(p);
     return p;
 }
 
