@@ -8,6 +8,10 @@ namespace {
 
 constexpr uint32_t kMinSizeShortFormat = 44;  // header with a 16-byte format chunk
 constexpr uint32_t kMinSizeLongFormat = 46;   // header with an 18-byte one
+// A plain format chunk describes at most 7.1 sound; wider layouts need the
+// extensible chunk, which is refused anyway. No channels, or a great many,
+// crash some wave-output drivers rather than being refused by them.
+constexpr uint16_t kMaxChannels = 8;
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -35,6 +39,7 @@ bool ParseWav(const uint8_t* bytes, uint32_t size, WavInfo* info) {
     out.avgBytesPerSec = Le32(bytes + 28);
     out.blockAlign = Le16(bytes + 32);
     out.bitsPerSample = Le16(bytes + 34);
+    if (out.channels == 0 || out.channels > kMaxChannels) return false;
     uint32_t next = 36;
     if (formatSize == 18) {
         out.extraSize = Le16(bytes + 36);

@@ -18,7 +18,7 @@ struct WavInfo {
 };
 
 // Accepts a RIFF/WAVE image whose first chunk is a 16- or 18-byte format chunk
-// (no extra format bytes) followed at once by a data chunk that lies inside
-// the image. Reads nothing outside [bytes, bytes + size). On failure *info is
+// (no extra format bytes, 1 to 8 channels) followed at once by a data chunk
+// that lies inside the image. The other format values are left to the device. Reads nothing outside [bytes, bytes + size). On failure *info is
 // left unchanged.
 bool ParseWav(const uint8_t* bytes, uint32_t size, WavInfo* info);

@@ -77,6 +77,13 @@ TEST(WavChecks, RefusedLayouts) {
     listFirst.chunksBeforeData = Chunk("LIST", std::vector<uint8_t>(4, 'x'));
     EXPECT_FALSE(Parse(BuildWav(listFirst), &info));
 
+    // No channels, or more than 7.1 sound: drivers have crashed on both.
+    for (const uint16_t channels : {0, 9, 128, 255}) {
+        WavLayout wide = Stereo44k(std::vector<uint8_t>(8, 1));
+        wide.channels = channels;
+        EXPECT_FALSE(Parse(BuildWav(wide), &info)) << channels << " channels";
+    }
+
     const std::vector<uint8_t> good = BuildWav(Stereo44k(std::vector<uint8_t>(8, 1)));
     for (const size_t at : {0u, 8u, 12u, 36u}) {
         std::vector<uint8_t> bad = good;
