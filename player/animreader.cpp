@@ -4,9 +4,10 @@
 // preview can reopen a film without allocating again.
 #include "player/animreader.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include "player/filmcheck.h"
 
 bool animreader::Open(const wchar_t* path) {
     // Callers release an earlier film first; should one forget, its handle
@@ -20,37 +21,33 @@ bool animreader::Open(const wchar_t* path) {
     if (file == INVALID_HANDLE_VALUE) return false;
     file_ = file;
 
-    AnimationHeader header;
+    uint8_t head[kAnimationHeaderSize];
     DWORD got = 0;
-    if (!ReadFile(file_, &header, kAnimationHeaderSize, &got, nullptr) || got != kAnimationHeaderSize)
-        return false;
-    std::memcpy(&magic_, header.Magic, sizeof magic_);
-    frameCount_ = header.FrameCount;
-    width_ = header.Width;
-    height_ = header.Height;
-    bitCount_ = header.BitCount;
-    if (std::memcmp(header.Magic, kAnimationMagic, sizeof header.Magic) != 0) return false;
-
-    // The matrix must lie inside the file. Computed in 64 bits: a huge frame
-    // count must not wrap round to a small matrix that the scan below would
-    // then read past.
+    if (!ReadFile(file_, head, kAnimationHeaderSize, &got, nullptr)) return false;
     LARGE_INTEGER fileSize;
     if (!GetFileSizeEx(file_, &fileSize)) return false;
-    uint64_t matrixBytes = uint64_t{frameCount_} * kOffsetEntrySize;
-    if (matrixBytes > static_cast<uint64_t>(fileSize.QuadPart) - kAnimationHeaderSize) return false;
+    AnimationHeader header;
+    uint32_t matrixBytes = 0;
+    const bool accepted =
+        CheckFilmHeader(head, got, static_cast<uint64_t>(fileSize.QuadPart), &header, &matrixBytes);
+    if (got == kAnimationHeaderSize) {
+        std::memcpy(&magic_, header.Magic, sizeof magic_);
+        frameCount_ = header.FrameCount;
+        width_ = header.Width;
+        height_ = header.Height;
+        bitCount_ = header.BitCount;
+    }
+    if (!accepted) return false;
 
     offsets_ = new (std::nothrow) OffsetEntry[frameCount_];
     if (!offsets_) return false;
-    if (!ReadFile(file_, offsets_, static_cast<DWORD>(matrixBytes), &got, nullptr) || got != matrixBytes) {
+    if (!ReadFile(file_, offsets_, matrixBytes, &got, nullptr) || got != matrixBytes) {
         delete[] offsets_;
         offsets_ = nullptr;
         return false;
     }
 
-    uint32_t largest = 0;
-    for (uint32_t i = 0; i < frameCount_; ++i) {
-        if (offsets_[i].Size > largest) largest = offsets_[i].Size;
-    }
+    const uint32_t largest = LargestFrameSize(offsets_, frameCount_);
     if (buffer_ && largest <= capacity_) return true;
 
     // A failed allocation leaves no buffer and no capacity, so a later Open
@@ -76,8 +73,11 @@ EngineFrame* animreader::ReadFrame(uint32_t index, gengine* engine) {
         // The film is damaged under our feet: stop at once. A short read at
         // the end of the file succeeds without an error code, and exit
         // status 0 would claim success, so report end of file instead.
+        // Terminated rather than exited: an exit runs every library's
+        // detach code, which can wait for ever on a graphics library's
+        // threads in the middle of a tick.
         DWORD error = GetLastError();
-        _exit(error != ERROR_SUCCESS ? static_cast<int>(error) : ERROR_HANDLE_EOF);
+        TerminateProcess(GetCurrentProcess(), error != ERROR_SUCCESS ? error : ERROR_HANDLE_EOF);
     }
     return engine->CreateFrame(buffer_, entry.Size, width_, height_, bitCount_);
 }

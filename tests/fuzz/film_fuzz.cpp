@@ -1,0 +1,60 @@
+// Fuzz target: a whole film file as the reader meets it. The header and
+// offset-matrix checks, the frame buffer sized from the matrix, and every
+// frame that lies inside the file fetched into that buffer and decoded.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "common/Rle8Decoder.h"
+#include "player/filmcheck.h"
+
+namespace {
+
+// Frames larger than this are not worth a real buffer here: the fuzzer's
+// inputs are a few kilobytes, so such a frame cannot lie inside the file.
+constexpr uint32_t kLargestBuffered = 1u << 20;
+constexpr int64_t kLargestDecodedPixels = 1 << 16;
+
+void Require(bool condition) {
+    if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    AnimationHeader header;
+    uint32_t matrixBytes = 0;
+    const size_t headBytes = size < kAnimationHeaderSize ? size : kAnimationHeaderSize;
+    if (!CheckFilmHeader(data, headBytes, size, &header, &matrixBytes)) return 0;
+    Require(std::memcmp(header.Magic, "NoXl", 4) == 0);
+    Require(matrixBytes == uint64_t{header.FrameCount} * kOffsetEntrySize);
+    Require(kAnimationHeaderSize + uint64_t{matrixBytes} <= size);
+
+    // The matrix as the reader holds it: FrameCount entries, read from behind the header.
+    std::vector<OffsetEntry> matrix(header.FrameCount);
+    if (matrixBytes > 0) std::memcpy(matrix.data(), data + kAnimationHeaderSize, matrixBytes);
+    const uint32_t largest = LargestFrameSize(matrix.data(), header.FrameCount);
+    for (const OffsetEntry& entry : matrix) Require(entry.Size <= largest);
+    if (largest > kLargestBuffered) return 0;
+
+    // An exactly sized buffer: a frame that did not fit would overflow it.
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[largest]);
+    const bool decodable = header.Width > 0 && header.Height > 0 &&
+                           int64_t{header.Width} * header.Height <= kLargestDecodedPixels;
+    for (const OffsetEntry& entry : matrix) {
+        // Frames past the end of the file end the player when fetched; no read here.
+        if (uint64_t{entry.Offset} + entry.Size > size) continue;
+        std::memcpy(buffer.get(), data + entry.Offset, entry.Size);
+        if (!decodable) continue;
+        // Exactly the frame's bytes: a decoder that read past them would be caught.
+        std::unique_ptr<uint8_t[]> frame(new uint8_t[entry.Size]);
+        if (entry.Size > 0) std::memcpy(frame.get(), buffer.get(), entry.Size);
+        testing_support::DecodedFrame decoded =
+            testing_support::DecodeRle8(frame.get(), entry.Size, header.Width, header.Height);
+        Require(decoded.used <= entry.Size);
+    }
+    return 0;
+}
