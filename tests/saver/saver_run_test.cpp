@@ -288,6 +288,16 @@ TEST_F(SaverRun, OnlyOneFullScreenRunAtATime) {
     EXPECT_TRUE(first.WaitExit(kExitWaitMs));
 }
 
+TEST_F(SaverRun, AnEngineOutsideTheListPlaysWithGdi) {
+    settings_.Number(L"Engine", 7);
+    SaverProcess saver(L"/s");
+    StartFullScreen(saver);
+    if (HasFatalFailure()) return;
+    PressKey(VK_SPACE);
+    ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
+    EXPECT_EQ(0u, saver.ExitCode());
+}
+
 TEST_F(SaverRun, AMissingFilmEndsAtOnceWithZero) {
     settings_.Text(L"NoxelFilePath", dir_.File(L"missing.nxl"));
     SaverProcess saver(L"/s");
