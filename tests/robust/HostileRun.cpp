@@ -1,0 +1,107 @@
+#include "robust/HostileRun.h"
+
+#include <cstdio>
+
+#include "common/TestSupport.h"
+#include "saver/SaverHarness.h"
+
+namespace robust_tests {
+
+namespace {
+
+constexpr DWORD kCloseWaitMs = 10000;
+constexpr DWORD kAnswerWaitMs = 10000;
+constexpr DWORD kWindowWaitMs = 3000;
+// Longer than this between two messages is a tick too slow for a user's key press.
+constexpr DWORD kSlowAnswerMs = 1000;
+constexpr const wchar_t* kCrashKey = L"Software\\Wine\\WineDbg";
+
+}  // namespace
+
+std::string RunResult::Describe() const {
+    char text[64];
+    switch (kind) {
+    case Ended: std::snprintf(text, sizeof text, "ended by itself with %lu (0x%lx)", code, code); break;
+    case Played:
+        std::snprintf(text, sizeof text, "played%s, closed with %lu (0x%lx)",
+                      answerMs > kSlowAnswerMs ? " (slow to answer)" : "", code, code);
+        break;
+    case Hung: std::snprintf(text, sizeof text, "hung or crashed (%s)", stage); break;
+    }
+    return text;
+}
+
+RunResult RunSaverOnce(DWORD settleMs) {
+    RunResult result;
+    result.stage = "start";
+    saver_tests::SaverProcess saver(L"/s");
+    if (!saver.started()) return result;
+    if (saver.WaitExit(settleMs)) {
+        result.kind = RunResult::Ended;
+        result.code = saver.ExitCode();
+        return result;
+    }
+    // Still running: it must be playing, with a window that answers. Only
+    // one full-screen run exists at a time, so the class finds it.
+    HWND window = saver.WaitForFullScreenWindow(kWindowWaitMs);
+    result.stage = window ? "answer" : "window";
+    DWORD_PTR answer = 0;
+    const DWORD asked = GetTickCount();
+    if (window && SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerWaitMs, &answer)) {
+        result.answerMs = GetTickCount() - asked;
+        result.stage = "close";
+        PostMessageW(window, WM_KEYDOWN, VK_SPACE, 0);
+        if (saver.WaitExit(kCloseWaitMs)) {
+            result.kind = RunResult::Played;
+            result.code = saver.ExitCode();
+            return result;
+        }
+    } else if (saver.WaitExit(0)) {
+        // Ended while we looked for its window: late, but by itself.
+        result.kind = RunResult::Ended;
+        result.code = saver.ExitCode();
+        return result;
+    }
+    return result;  // the harness kills it
+}
+
+bool IsDefinedFilmOutcome(const RunResult& result) {
+    // A slow engine may reach the damaged frame only after the key press was sent.
+    return result.kind != RunResult::Hung && (result.code == 0 || result.code == ERROR_HANDLE_EOF);
+}
+
+bool Played(const RunResult& result) { return result.kind == RunResult::Played && result.code == 0; }
+
+NoCrashDialog::NoCrashDialog() {
+    HKEY key = nullptr;
+    if (RegCreateKeyW(HKEY_CURRENT_USER, kCrashKey, &key) != ERROR_SUCCESS) return;
+    DWORD size = sizeof old_;
+    had_ = RegQueryValueExW(key, L"ShowCrashDialog", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) ==
+           ERROR_SUCCESS;
+    const DWORD off = 0;
+    RegSetValueExW(key, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
+    RegCloseKey(key);
+}
+
+NoCrashDialog::~NoCrashDialog() {
+    HKEY key = nullptr;
+    if (RegOpenKeyW(HKEY_CURRENT_USER, kCrashKey, &key) != ERROR_SUCCESS) return;
+    if (had_) RegSetValueExW(key, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof old_);
+    else RegDeleteValueW(key, L"ShowCrashDialog");
+    RegCloseKey(key);
+}
+
+bool FullSweep() { return testing_support::Env("NOXEL_ROBUST_FULL") == "1"; }
+
+std::vector<size_t> Positions(size_t count, const std::vector<size_t>& sample) {
+    std::vector<size_t> out;
+    if (FullSweep()) {
+        for (size_t i = 0; i < count; ++i) out.push_back(i);
+        return out;
+    }
+    for (size_t i : sample)
+        if (i < count) out.push_back(i);
+    return out;
+}
+
+}  // namespace robust_tests

@@ -1,0 +1,129 @@
+// NoxelTool fed broken BMP images: any header byte changed, the file cut
+// at any length. The tool either makes a sound film of the image or stops
+// with one of its messages and exit code 1, leaving an earlier film as it
+// was and no temporary file. A sample runs by default; NOXEL_ROBUST_FULL=1
+// tries every header byte and far more cut lengths.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/Bmp8Writer.h"
+#include "common/Rle8Decoder.h"
+#include "common/TestSupport.h"
+#include "robust/HostileRun.h"
+#include "tool/ToolRunner.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using testing_support::ReadFileBytes;
+using testing_support::ScratchDir;
+using testing_support::WriteFileBytes;
+
+const Bytes kEarlierFilm = {'N', 'o', 'X', 'l', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0};
+
+// What a refused image's line ends with.
+const char* const kMessages[] = {"...broken\r\n",       "...Is Not Bitmap File(",  "...brokeninfo\r\n",
+                                 "...Index Color Not Supported\r\n", "...Not 8bit Uncompressed Bitmap(",
+                                 "...brokencolormap(",  "...brokendata(",     "RLE8 Error "};
+
+uint32_t U32(const Bytes& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+class HostileTool : public ::testing::Test {
+protected:
+    // Runs the tool on one image; returns a description of what went wrong, or "".
+    std::string Try(const Bytes& image) {
+        const std::wstring film = out_.File(L"a.nxl");
+        if (!WriteFileBytes(film, kEarlierFilm) || !WriteFileBytes(images_.File(L"a0000000.bmp"), image))
+            return "cannot write the files";
+        const tool_test::ToolRun run = tool_test::RunConsoleProgram(
+            testing_support::WinePath(testing_support::Env("NOXEL_BIN")) + L"\\NoxelTool.exe",
+            {images_.path(), L"a"}, out_.path(), 10000);
+        ++runs_;
+        if (run.exitCode == 0) {
+            ++made_;
+            return FilmProblem(ReadFileBytes(film));
+        }
+        if (run.exitCode != 1) return "exit code " + std::to_string(run.exitCode) + ", output " + run.out + run.err;
+        ++refused_;
+        const bool known = std::any_of(std::begin(kMessages), std::end(kMessages), [&](const char* m) {
+            return run.out.find(m) != std::string::npos;
+        });
+        if (!known || !run.err.empty()) return "unclear message: " + run.out + run.err;
+        if (ReadFileBytes(film) != kEarlierFilm) return "the earlier film changed";
+        if (FileCount() != 1) return "a file was left beside the film";
+        return "";
+    }
+
+    // A film of the one image: header, one entry right behind it, a stream
+    // that fills the rest of the file and ends as every stream does.
+    static std::string FilmProblem(const Bytes& film) {
+        if (film.size() < 28 || U32(film, 4) != 1 || U32(film, 16) != 8) return "a film without one frame";
+        if (U32(film, 20) != 28 || U32(film, 24) != film.size() - 28) return "a matrix that does not fit";
+        const testing_support::DecodedFrame frame = testing_support::DecodeRle8(
+            film.data() + 28, film.size() - 28, std::max<int32_t>(1, static_cast<int32_t>(U32(film, 8))), 1);
+        if (!frame.ended || frame.used != film.size() - 28) return "a stream that does not end";
+        return "";
+    }
+
+    int FileCount() const {
+        int count = 0;
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW(out_.File(L"*").c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE) return 0;
+        do count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+        while (FindNextFileW(find, &found));
+        FindClose(find);
+        return count;
+    }
+
+    void Report(const char* what) const {
+        std::printf("[ sweep    ] %s: %d runs: %d films made, %d images refused\n", what, runs_, made_, refused_);
+    }
+
+    ScratchDir images_;
+    ScratchDir out_;
+    int runs_ = 0, made_ = 0, refused_ = 0;
+};
+
+// 5 x 3 pixels: each row carries three fill bytes.
+Bytes GoodImage() {
+    Bytes pixels(15);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 16);
+    return testing_support::MakeBmp8(5, 3, pixels);
+}
+
+TEST_F(HostileTool, AnyHeaderByteChanged) {
+    const Bytes good = GoodImage();
+    ASSERT_EQ("", Try(good));
+    // bfType, bfSize, bfOffBits, biWidth, biHeight, biBitCount, biCompression, biClrUsed.
+    for (size_t at : robust_tests::Positions(54, {0, 1, 2, 5, 10, 18, 21, 22, 25, 28, 30, 46})) {
+        const std::vector<uint8_t> values =
+            robust_tests::FullSweep() ? std::vector<uint8_t>{0x00, 0xFF, static_cast<uint8_t>(good[at] ^ 0x80)}
+                                      : std::vector<uint8_t>{at % 2 ? uint8_t{0xFF} : uint8_t{0x00}};
+        for (uint8_t value : values) {
+            if (value == good[at]) continue;
+            Bytes bad = good;
+            bad[at] = value;
+            EXPECT_EQ("", Try(bad)) << "byte " << at << " = " << int{value};
+        }
+    }
+    Report("tool header bytes");
+}
+
+TEST_F(HostileTool, FileCutAtAnyLength) {
+    const Bytes good = GoodImage();
+    std::vector<size_t> lengths = {0, 1, 13, 14, 30, 53, 54, 500, 1077, 1078, good.size() - 1};
+    if (robust_tests::FullSweep()) {
+        lengths.clear();
+        for (size_t n = 0; n < good.size(); n += n < 60 || n > 1070 ? 1 : 16) lengths.push_back(n);
+    }
+    for (size_t length : lengths) EXPECT_EQ("", Try(Bytes(good.begin(), good.begin() + length))) << "cut at " << length;
+    Report("tool cuts");
+}
+
+}  // namespace
