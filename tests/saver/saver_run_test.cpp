@@ -429,7 +429,7 @@ TEST_F(PreviewRun, DISABLED_TheFilmFillsTheClientAreaInThisProcess) {
     if (shown) {
         PumpUntil([] { return false; }, 400);
         EXPECT_NE(first, ReadFrameNumber(Area())) << "the film moves";
-        SaveScreenshot(ScreenGrab(ScreenRect()), L"saver-preview.png");
+        SaveScreenshot(ScreenGrab(Area()), L"saver-preview.png");
         ExpectInputLeavesItRunning([&] { return !ended; });
     }
     parent_.reset();
