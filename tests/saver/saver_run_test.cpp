@@ -361,12 +361,37 @@ TEST_F(SaverRun, MusicStartsAgainWithTheFilm) {
     ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
 
     ASSERT_GE(arrivals.size(), 3u) << "the music did not start again at the loop point";
+    // One film length apart on average; each restart may come late by a
+    // busy moment of the mixer or of this machine.
+    const double mean = static_cast<double>(arrivals.back() - arrivals.front()) / (arrivals.size() - 1);
+    EXPECT_NEAR(1000.0, mean, 150.0) << "one film length apart";
     for (size_t i = 1; i < arrivals.size(); ++i)
-        EXPECT_NEAR(1000.0, static_cast<double>(arrivals[i] - arrivals[i - 1]), 250.0) << "one film length apart";
+        EXPECT_NEAR(1000.0, static_cast<double>(arrivals[i] - arrivals[i - 1]), 450.0) << "restart " << i;
     for (const auto& stretch : stretches)
         EXPECT_NEAR(static_cast<double>(stretches[0].second), static_cast<double>(stretch.second),
                     stretches[0].second * 0.2)
             << "each restart plays the same beginning";
+}
+
+TEST_F(SaverRun, MusicThatCannotLoadLeavesTheFilmSilent) {
+    ASSERT_TRUE(WriteCountingFilm(film_, 30));
+    const std::wstring notMusic = dir_.File(L"not.wav");
+    ASSERT_TRUE(testing_support::WriteFileBytes(notMusic, std::vector<uint8_t>(4096, 0x55)));
+    settings_.Text(L"WavFilePath", notMusic);
+    settings_.Number(L"BGM", 1);
+    AudioSink sink;
+    if (!sink.configured()) GTEST_SKIP() << "no audio file in this run";
+    const uint64_t mark = sink.Mark();
+
+    SaverProcess saver(L"/s");
+    StartFullScreen(saver);
+    if (HasFatalFailure()) return;
+    Sleep(1500);  // past the loop point
+    EXPECT_TRUE(saver.Running());
+    PressKey(VK_SPACE);
+    ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
+    EXPECT_EQ(0u, saver.ExitCode());
+    EXPECT_TRUE(LoudStretches(sink.Since(mark)).empty());
 }
 
 // A preview inside a window of this program, as the display settings show it.
