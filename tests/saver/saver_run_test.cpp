@@ -249,7 +249,8 @@ TEST_F(SaverRun, MovementsUpToFourPixelsKeepItRunningTheFifthEndsIt) {
     MoveMouseBy(2, 0);
     MoveMouseBy(1, 1);
     POINT at = {};
-    GetCursorPos(&at);
+    // Input reaches the cursor a moment after it was sent.
+    WaitUntil([&] { return GetCursorPos(&at) && at.x == 503 && at.y == 501; }, 3000);
     ASSERT_EQ(503, at.x);
     ASSERT_EQ(501, at.y);
     EXPECT_FALSE(saver.WaitExit(1000)) << "3 right and 1 down is 4 pixels";
