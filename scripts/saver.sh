@@ -52,7 +52,7 @@ saver_run_for() {
   mkdir -p "$(dirname "$shot")"
   import -window root "$shot"
   xdotool key space
-  for i in $(seq 1 100); do
+  for i in $(seq 1 200); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done
