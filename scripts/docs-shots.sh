@@ -115,6 +115,8 @@ label -label Default "$work/gdiplus-crop-0.png" -label NearestNeighbor "$work/gd
   -tile 4x1 -geometry +4+4 -strip "$out/options-gdiplus-interpolation.png"
 label -label "No Translucent" "$work/d2d-0.png" -label "White Top" "$work/d2d-1.png" \
   -label "Black Top" "$work/d2d-2.png" -tile 3x1 -geometry 240x180+4+4 -strip "$out/options-d2d.png"
+# Few colours keep the option pictures small; the sunset keeps all of its.
+for picture in "$out"/options-*.png; do convert "$picture" +dither -colors 96 -strip "$picture"; done
 convert "$work/saver.png" -resize 640x480 -strip "$out/saver.png"
 convert "$work/dialog.png" -strip "$out/dialog.png"
 ls -l "$out"
