@@ -125,6 +125,25 @@ protected:
         ASSERT_GE(WaitForFilm(ScreenRect(), 10000), 0) << "the film never showed";
     }
 
+    // A one-second film with music on, from a file holding `wavBytes`.
+    void UseMusic(const std::vector<uint8_t>& wavBytes) {
+        ASSERT_TRUE(WriteCountingFilm(film_, 30));
+        const std::wstring music = dir_.File(L"music.wav");
+        ASSERT_TRUE(testing_support::WriteFileBytes(music, wavBytes));
+        settings_.Text(L"WavFilePath", music);
+        settings_.Number(L"BGM", 1);
+    }
+
+    void ExpectEndsWithZero(SaverProcess& saver, const char* cause) {
+        ASSERT_TRUE(saver.WaitExit(kExitWaitMs)) << cause << " does not end it";
+        EXPECT_EQ(0u, saver.ExitCode()) << cause;
+    }
+
+    void EndWithKey(SaverProcess& saver) {
+        PressKey(VK_SPACE);
+        ExpectEndsWithZero(saver, "a key press");
+    }
+
     ScratchDir dir_;
     SettingsScope settings_;
     std::wstring film_ = dir_.File(L"count.nxl");
@@ -206,9 +225,7 @@ TEST_P(EngineRun, FilmFillsTheScreenAtThirtyFramesASecondAndLoops) {
         EXPECT_LE(length, 2100.0 + 2 * period) << "a pass lasts the film's 60 frames; redraws every " << period << " ms";
     }
 
-    PressKey(VK_SPACE);
-    ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
-    EXPECT_EQ(0u, saver.ExitCode());
+    EndWithKey(saver);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineRun,
@@ -228,8 +245,7 @@ TEST_F(SaverRun, AKeyPressEndsWithZeroAndNoLineWithoutTheSetting) {
         EXPECT_EQ(0, corner.Count({0, 0, 400, 100}, IsRed));
     }
     PressKey('A');
-    ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
-    EXPECT_EQ(0u, saver.ExitCode());
+    ExpectEndsWithZero(saver, "a key press");
 }
 
 TEST_F(SaverRun, AClickEndsWithZero) {
@@ -237,8 +253,7 @@ TEST_F(SaverRun, AClickEndsWithZero) {
     StartFullScreen(saver);
     if (HasFatalFailure()) return;
     ClickLeft();
-    ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
-    EXPECT_EQ(0u, saver.ExitCode());
+    ExpectEndsWithZero(saver, "a click");
 }
 
 TEST_F(SaverRun, MovementsUpToFourPixelsKeepItRunningTheFifthEndsIt) {
@@ -255,8 +270,7 @@ TEST_F(SaverRun, MovementsUpToFourPixelsKeepItRunningTheFifthEndsIt) {
     ASSERT_EQ(501, at.y);
     EXPECT_FALSE(saver.WaitExit(1000)) << "3 right and 1 down is 4 pixels";
     MoveMouseBy(1, 0);
-    ASSERT_TRUE(saver.WaitExit(kExitWaitMs)) << "the fifth pixel ends it";
-    EXPECT_EQ(0u, saver.ExitCode());
+    ExpectEndsWithZero(saver, "the fifth pixel");
 }
 
 TEST_F(SaverRun, SwallowedSystemCommandsAndASuspendQuery) {
@@ -271,8 +285,7 @@ TEST_F(SaverRun, SwallowedSystemCommandsAndASuspendQuery) {
     EXPECT_FALSE(saver.WaitExit(700));
     EXPECT_NE(nullptr, FindWindowW(L"WindowsScreenSaverClass", L"Screen Saver")) << "the title never changes";
     SendMessageW(window, WM_SYSCOMMAND, SC_MONITORPOWER, 2);
-    ASSERT_TRUE(saver.WaitExit(kExitWaitMs)) << "the monitor going off ends it";
-    EXPECT_EQ(0u, saver.ExitCode());
+    ExpectEndsWithZero(saver, "the monitor going off");
 }
 
 TEST_F(SaverRun, OnlyOneFullScreenRunAtATime) {
@@ -280,11 +293,9 @@ TEST_F(SaverRun, OnlyOneFullScreenRunAtATime) {
     StartFullScreen(first);
     if (HasFatalFailure()) return;
     SaverProcess second(L"/s");
-    ASSERT_TRUE(second.WaitExit(kExitWaitMs));
-    EXPECT_EQ(0u, second.ExitCode());
+    ExpectEndsWithZero(second, "a running screen saver");
     EXPECT_TRUE(first.Running());
-    PressKey(VK_SPACE);
-    EXPECT_TRUE(first.WaitExit(kExitWaitMs));
+    EndWithKey(first);
 }
 
 TEST_F(SaverRun, AnEngineOutsideTheListPlaysWithGdi) {
@@ -292,16 +303,13 @@ TEST_F(SaverRun, AnEngineOutsideTheListPlaysWithGdi) {
     SaverProcess saver(L"/s");
     StartFullScreen(saver);
     if (HasFatalFailure()) return;
-    PressKey(VK_SPACE);
-    ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
-    EXPECT_EQ(0u, saver.ExitCode());
+    EndWithKey(saver);
 }
 
 TEST_F(SaverRun, AMissingFilmEndsAtOnceWithZero) {
     settings_.Text(L"NoxelFilePath", dir_.File(L"missing.nxl"));
     SaverProcess saver(L"/s");
-    ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
-    EXPECT_EQ(0u, saver.ExitCode());
+    ExpectEndsWithZero(saver, "a missing film");
 }
 
 TEST_F(SaverRun, ModesOutsideTheTableEndWithMinusOne) {
@@ -336,13 +344,10 @@ TEST_F(SaverRun, MusicStartsAgainWithTheFilm) {
     // its first quarter second: only a restart makes it loud again. The
     // sound file fills faster than real time, so the restarts are timed by
     // when each loud stretch arrives.
-    ASSERT_TRUE(WriteCountingFilm(film_, 30));
     testing_support::WavLayout wav;
     wav.samples = testing_support::SquareWave(wav, 0.25, 2.75);
-    const std::wstring music = dir_.File(L"tone.wav");
-    ASSERT_TRUE(testing_support::WriteFileBytes(music, testing_support::BuildWav(wav)));
-    settings_.Text(L"WavFilePath", music);
-    settings_.Number(L"BGM", 1);
+    UseMusic(testing_support::BuildWav(wav));
+    if (HasFatalFailure()) return;
     AudioSink sink;
     if (!sink.configured()) GTEST_SKIP() << "no audio file in this run";
     const uint64_t mark = sink.Mark();
@@ -358,8 +363,7 @@ TEST_F(SaverRun, MusicStartsAgainWithTheFilm) {
         while (arrivals.size() < stretches.size()) arrivals.push_back(GetTickCount());
         Sleep(20);
     }
-    PressKey(VK_SPACE);
-    ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
+    EndWithKey(saver);
 
     ASSERT_GE(arrivals.size(), 3u) << "the music did not start again at the loop point";
     // One film length apart on average; each restart may come late by a
@@ -375,11 +379,8 @@ TEST_F(SaverRun, MusicStartsAgainWithTheFilm) {
 }
 
 TEST_F(SaverRun, MusicThatCannotLoadLeavesTheFilmSilent) {
-    ASSERT_TRUE(WriteCountingFilm(film_, 30));
-    const std::wstring notMusic = dir_.File(L"not.wav");
-    ASSERT_TRUE(testing_support::WriteFileBytes(notMusic, std::vector<uint8_t>(4096, 0x55)));
-    settings_.Text(L"WavFilePath", notMusic);
-    settings_.Number(L"BGM", 1);
+    UseMusic(std::vector<uint8_t>(4096, 0x55));
+    if (HasFatalFailure()) return;
     AudioSink sink;
     if (!sink.configured()) GTEST_SKIP() << "no audio file in this run";
     const uint64_t mark = sink.Mark();
@@ -389,9 +390,7 @@ TEST_F(SaverRun, MusicThatCannotLoadLeavesTheFilmSilent) {
     if (HasFatalFailure()) return;
     Sleep(1500);  // past the loop point
     EXPECT_TRUE(saver.Running());
-    PressKey(VK_SPACE);
-    ASSERT_TRUE(saver.WaitExit(kExitWaitMs));
-    EXPECT_EQ(0u, saver.ExitCode());
+    EndWithKey(saver);
     EXPECT_TRUE(LoudStretches(sink.Since(mark)).empty());
 }
 
@@ -434,8 +433,7 @@ TEST_F(PreviewRun, TheProgramBecomesAChildOfTheWindowAndEndsWithIt) {
     ExpectInputLeavesItRunning([&] { return saver.Running(); });
 
     parent_.reset();
-    ASSERT_TRUE(saver.WaitExit(kExitWaitMs)) << "the preview ends with its parent";
-    EXPECT_EQ(0u, saver.ExitCode());
+    ExpectEndsWithZero(saver, "the parent's end");
 }
 
 // Wine draws nothing that one process paints into a child of another
