@@ -217,6 +217,19 @@ def picture_filter(options):
     return ",".join(steps)
 
 
+def check_space(folder, size, total):
+    """NoxelTool reads every picture twice, so all of them are on disk at once:
+    refuse at the start rather than fill the disk half way."""
+    if not total:
+        return
+    width, height = size
+    needed = total * (len(bmp_header(width, height)) + ((width + 3) & ~3) * height)
+    free = shutil.disk_usage(folder).free
+    if needed > free:
+        raise Failure(f"the pictures of {total} frames need about {needed / 1e9:.1f} GB beside the film, "
+                      f"and only {free / 1e9:.1f} GB are free: take a part with --duration, or a smaller --size")
+
+
 def link_pictures(pictures, folder):
     """Numbered names for the folder's pictures, in order, as ffmpeg reads a sequence."""
     os.mkdir(folder)
@@ -417,6 +430,7 @@ def convert(options):
                 seconds = min(seconds, options.duration)
         total = round(seconds * FPS) if seconds else None
 
+    check_space(folder, options.size, total)
     work = tempfile.mkdtemp(prefix=f".{stem}-", dir=folder)
     children = Children()
     progress = Progress()
