@@ -68,6 +68,12 @@ uint64_t CpuMs(HANDLE process) {
     return (value(kernel) + value(user)) / 10000;
 }
 
+// A slow engine may still be closing the previous run, and a second
+// full-screen start would only bring that one to the front.
+void WaitForNoSaver() {
+    for (int i = 0; i < 300 && FindWindowW(L"WindowsScreenSaverClass", L"Screen Saver"); ++i) Sleep(100);
+}
+
 std::atomic<uint32_t> g_timerMessages{0};
 
 LRESULT CALLBACK CountTimerMessages(int code, WPARAM removal, LPARAM message) {
@@ -108,6 +114,7 @@ int Process(uint32_t engine) {
     BenchFilm film(300, engine);
     if (!film.ready()) return 1;
 
+    WaitForNoSaver();
     SaverProcess saver(L"/s");
     HWND window = saver.WaitForFullScreenWindow(10000);
     if (!window) return 1;
@@ -118,7 +125,7 @@ int Process(uint32_t engine) {
     std::printf("end\n");
     std::fflush(stdout);
     PostMessageW(window, WM_CLOSE, 0, 0);
-    saver.WaitExit(10000);
+    saver.WaitExit(30000);
     return 0;
 }
 
@@ -127,6 +134,7 @@ int Process(uint32_t engine) {
 bool PeakMemory(uint32_t frames, PROCESS_MEMORY_COUNTERS& counters) {
     BenchFilm film(frames, 0);
     if (!film.ready()) return false;
+    WaitForNoSaver();
     SaverProcess saver(L"/s");
     if (!saver.WaitForFullScreenWindow(10000)) return false;
     Sleep(4000);
