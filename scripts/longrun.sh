@@ -13,8 +13,12 @@ engines=("$@")
 [ ${#engines[@]} -gt 0 ] || engines=(0 1 2)
 names=(GDI GDI+ Direct2D)
 
-bash "$root/scripts/build.sh" --windows-only >/dev/null
-cmake --build "$build" --target noxel_longrun >/dev/null
+mkdir -p "$build/longrun"
+if ! { bash "$root/scripts/build.sh" --windows-only && cmake --build "$build" --target noxel_longrun; } \
+     >"$build/longrun/build.log" 2>&1; then
+  tail -20 "$build/longrun/build.log"
+  exit 1
+fi
 
 pids=()
 for e in "${engines[@]}"; do

@@ -124,6 +124,23 @@ TEST_F(HostileSaver, FilmCutAtAnyLength) {
     }
 }
 
+// A film whose second second is cut away: every engine draws the first
+// frames, then a fetch comes up short and the process ends at once with the
+// reader's code, even in the middle of the engine's work.
+TEST_F(HostileSaver, AFrameCutShortEndsTheRunUnderEveryEngine) {
+    ASSERT_TRUE(saver_tests::WriteCountingFilm(film_, 60));
+    Bytes bytes = testing_support::ReadFileBytes(film_);
+    const size_t entry30 = kAnimationHeaderSize + 30 * kOffsetEntrySize;
+    bytes.resize(bytes[entry30] | bytes[entry30 + 1] << 8 | bytes[entry30 + 2] << 16);
+    ASSERT_TRUE(WriteFileBytes(film_, bytes));
+    for (uint32_t engine = 0; engine < kEngineCount; ++engine) {
+        settings_.Number(L"Engine", engine);
+        const RunResult r = RunSaverOnce(8000);
+        EXPECT_EQ(RunResult::Ended, r.kind) << "engine " << engine << ": " << r.Describe();
+        EXPECT_EQ(DWORD{ERROR_HANDLE_EOF}, r.code) << "engine " << engine;
+    }
+}
+
 // Background music: a playable film with damaged WAV files as its music.
 class HostileMusic : public HostileSaver {
 protected:

@@ -19,7 +19,7 @@ namespace {
 
 using robust_tests::ProcessSample;
 
-constexpr DWORD kWarmUpMs = 120000;  // samples before this only settle the baseline
+constexpr DWORD kStartMs = 20000;  // samples before this show the saver still starting
 constexpr double kMemorySlack = 0.05;
 constexpr uint64_t kMemorySlackBytes = 1 << 20;
 constexpr long kCountSlack = 5;
@@ -29,27 +29,34 @@ struct Row {
     ProcessSample sample;
 };
 
-// The largest value of `field` among rows in [fromMs, toMs).
+// The lowest value of `field` among rows in [fromMs, toMs]: a leak raises the
+// floor, while memory that comes and goes between samples does not.
 template <typename F>
-double Peak(const std::vector<Row>& rows, DWORD fromMs, DWORD toMs, F field) {
-    double peak = -1;
+double Floor(const std::vector<Row>& rows, DWORD fromMs, DWORD toMs, F field) {
+    double floor = -1;
     for (const Row& r : rows)
-        if (r.elapsedMs >= fromMs && r.elapsedMs < toMs) peak = std::max(peak, field(r.sample));
-    return peak;
+        if (r.elapsedMs >= fromMs && r.elapsedMs <= toMs && (floor < 0 || field(r.sample) < floor))
+            floor = field(r.sample);
+    return floor;
 }
 
-// Compares the peak of the last stretch with the peak of the first.
+// Compares the floor of the last third of the run with that of the first
+// third, leaving out the samples taken while the saver was still starting.
 template <typename F>
 bool Grew(const char* what, const std::vector<Row>& rows, DWORD totalMs, F field, double slack, double ratio) {
-    const DWORD window = std::min<DWORD>(kWarmUpMs, totalMs / 3);
-    const double before = Peak(rows, 0, window, field);
-    const double after = Peak(rows, totalMs - window, totalMs + 1, field);
-    if (before < 0 || after < 0) {
+    if (totalMs <= kStartMs) {
+        std::printf("%-16s not measured: the run was too short\n", what);
+        return false;
+    }
+    const DWORD third = (totalMs - kStartMs) / 3;
+    const double before = Floor(rows, kStartMs, kStartMs + third, field);
+    const double after = Floor(rows, totalMs - third, totalMs, field);
+    if (before <= 0 || after <= 0) {
         std::printf("%-16s not measured\n", what);
         return false;
     }
     const bool grew = after > before + std::max(slack, before * ratio);
-    std::printf("%-16s first %.0f, last %.0f: %s\n", what, before, after, grew ? "GREW" : "steady");
+    std::printf("%-16s first third %.0f, last third %.0f: %s\n", what, before, after, grew ? "GREW" : "steady");
     return grew;
 }
 
