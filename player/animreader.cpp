@@ -4,6 +4,7 @@
 // preview can reopen a film without allocating again.
 #include "player/animreader.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -73,11 +74,8 @@ EngineFrame* animreader::ReadFrame(uint32_t index, gengine* engine) {
         // The film is damaged under our feet: stop at once. A short read at
         // the end of the file succeeds without an error code, and exit
         // status 0 would claim success, so report end of file instead.
-        // Terminated rather than exited: an exit runs every library's
-        // detach code, which can wait for ever on a graphics library's
-        // threads in the middle of a tick.
         DWORD error = GetLastError();
-        TerminateProcess(GetCurrentProcess(), error != ERROR_SUCCESS ? error : ERROR_HANDLE_EOF);
+        _exit(error != ERROR_SUCCESS ? static_cast<int>(error) : ERROR_HANDLE_EOF);
     }
     return engine->CreateFrame(buffer_, entry.Size, width_, height_, bitCount_);
 }
