@@ -3,32 +3,15 @@
 // late timers skip frames and early ones draw a frame twice.
 #include "player/player.h"
 
-#include <objbase.h>
-#include <gdiplus.h>
-
 #include <cwchar>
 
 #include "engines/EngineFactory.h"
-#include "engines/d2dengine.h"
 #include "shell/host.h"
 
 namespace {
 
-// GDI+ stays up for the life of the process: engines made later (the
-// dialog's, or a second window's) rely on it.
-ULONG_PTR g_gdiplusToken = 0;
-
 // The one player of the process, made on WM_CREATE and dropped on WM_DESTROY.
 std::unique_ptr<player> g_player;
-
-void StartPlatform() {
-    CoInitialize(nullptr);
-    if (!g_gdiplusToken) {
-        Gdiplus::GdiplusStartupInput input;  // version 1, no callback, no suppression
-        Gdiplus::GdiplusStartup(&g_gdiplusToken, &input, nullptr);
-    }
-    InitDirect2D();
-}
 
 }  // namespace
 
@@ -72,7 +55,7 @@ player::player(TickSource clock) : settings_(std::make_unique<settings>()), cloc
 player::~player() = default;
 
 void player::Start(HWND window) {
-    StartPlatform();
+    StartGraphics();
     StartWithEngine(window, CreateEngine(settings_->Engine, window, nullptr));
 }
 

@@ -4,13 +4,10 @@
 #include "shell/configdialog.h"
 
 #include <commctrl.h>
-#include <gdiplus.h>
-#include <objbase.h>
 
 #include <memory>
 
 #include "engines/EngineFactory.h"
-#include "engines/d2dengine.h"
 #include "player/animreader.h"
 #include "player/bgmplayer.h"
 #include "player/player.h"
@@ -24,19 +21,6 @@ constexpr UINT_PTR kPreviewTimerId = 1025;
 constexpr UINT kPreviewPeriodMs = 33;
 constexpr int kVolumeTickStep = 10;
 constexpr const wchar_t* kPreviewClassName = L"PREVIEW";
-
-// GDI+ stays started for the rest of the process once the dialog needs it.
-ULONG_PTR gdiplusToken = 0;
-
-// COM, GDI+ and the Direct2D set-up, in the order the engines expect them.
-void StartGraphics() {
-    CoInitialize(nullptr);
-    if (!gdiplusToken) {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
-    }
-    InitDirect2D();
-}
 
 HINSTANCE DialogInstance(HWND dialog) {
     return reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
