@@ -16,8 +16,7 @@ namespace {
 const wchar_t kParam1Name[] = L"Interpolation Mode";
 const wchar_t kParam2Name[] = L"Foreground Color";
 
-// The option labels keep their historical spelling ("Biliner"); the dialog
-// and stored settings show them as they are.
+// Spelled as users have always seen them, "Biliner" included.
 const wchar_t* const kInterpolationLabels[] = {
     L"Default", L"Low", L"High", L"Biliner", L"Bicubic", L"NearestNeighbor", L"HQ Biliner", L"HQ Bicubic",
 };
@@ -28,7 +27,7 @@ const Gdiplus::InterpolationMode kInterpolationModes[] = {
     Gdiplus::InterpolationModeHighQualityBilinear, Gdiplus::InterpolationModeHighQualityBicubic,
 };
 constexpr uint32_t kInterpolationCount = 8;
-// The dialog's old default index; it means GDI+'s default mode.
+// One past the list, and still accepted: GDI+'s default mode.
 constexpr uint32_t kInterpolationDefaultAlias = 8;
 
 const wchar_t* const kColorLabels[] = {L"White", L"Black"};
@@ -83,14 +82,17 @@ void BuildFromDecodedDib(GdiplusFrame& frame, const GreyBitmapInfo& rle, const u
     frame.bitmap = MakeBitmap(plain.get(), bits);
 }
 
+// Grey level i becomes the foreground colour with an opacity: colour 1
+// draws the film's dark parts in opaque black, every other value its light
+// parts in opaque white.
 bool SetFramePalette(Gdiplus::Bitmap& bitmap, uint32_t foregroundColor) {
-    uint32_t entries[256];
-    BuildFramePalette(foregroundColor, entries);
     std::vector<uint8_t> storage(sizeof(Gdiplus::ColorPalette) + 255 * sizeof(Gdiplus::ARGB));
     auto* palette = reinterpret_cast<Gdiplus::ColorPalette*>(storage.data());
     palette->Flags = kPaletteHasAlphaGrey;
     palette->Count = 256;
-    std::memcpy(palette->Entries, entries, sizeof(entries));
+    for (uint32_t i = 0; i < 256; ++i) {
+        palette->Entries[i] = foregroundColor == kForegroundBlack ? (255 - i) << 24 : (i << 24) | 0x00FFFFFFu;
+    }
     return bitmap.SetPalette(palette) == Gdiplus::Ok;
 }
 
@@ -121,12 +123,6 @@ std::unique_ptr<Gdiplus::Font> OverlayFont() {
 
 }  // namespace
 
-void BuildFramePalette(uint32_t foregroundColor, uint32_t (&argb)[256]) {
-    for (uint32_t i = 0; i < 256; ++i) {
-        argb[i] = foregroundColor == kForegroundBlack ? (255 - i) << 24 : (i << 24) | 0x00FFFFFFu;
-    }
-}
-
 gdiplusengine::gdiplusengine(HWND window)
     : window_(window), windowGraphics_(new Gdiplus::Graphics(window)) {
     MakeBackBuffer();
@@ -135,6 +131,7 @@ gdiplusengine::gdiplusengine(HWND window)
 gdiplusengine::~gdiplusengine() = default;
 
 void gdiplusengine::MakeBackBuffer() {
+    scaledBackground_.reset();
     backGraphics_.reset();
     backBitmap_.reset();
     RECT client = {};
@@ -150,7 +147,7 @@ void gdiplusengine::MakeBackBuffer() {
     if (bitmap->GetLastStatus() != Gdiplus::Ok) return;
     std::unique_ptr<Gdiplus::Graphics> graphics(Gdiplus::Graphics::FromImage(bitmap.get()));
     if (!graphics || graphics->GetLastStatus() != Gdiplus::Ok) return;
-    if (interpolationSet_) graphics->SetInterpolationMode(interpolation_);
+    graphics->SetInterpolationMode(interpolation_);
     backBitmap_ = std::move(bitmap);
     backGraphics_ = std::move(graphics);
 }
@@ -174,14 +171,31 @@ void gdiplusengine::EndDraw() {
     backBufferMode_ = false;
 }
 
-void gdiplusengine::DrawBackground() {
+Gdiplus::Bitmap* gdiplusengine::ScaledBackground() {
+    if (scaledBackground_) return scaledBackground_.get();
     Gdiplus::Image* picture = backgroundImage_ ? backgroundImage_.get() : capturedBackground_.get();
-    if (picture) {
-        Target()->DrawImage(picture, DrawingRect());
+    if (!picture) return nullptr;
+    std::unique_ptr<Gdiplus::Bitmap> scaled(new Gdiplus::Bitmap(drawWidth_, drawHeight_, PixelFormat32bppPARGB));
+    if (!scaled || scaled->GetLastStatus() != Gdiplus::Ok) return nullptr;
+    Gdiplus::Graphics graphics(scaled.get());
+    graphics.SetInterpolationMode(interpolation_);
+    if (graphics.DrawImage(picture, Gdiplus::Rect(0, 0, drawWidth_, drawHeight_)) != Gdiplus::Ok) return nullptr;
+    scaledBackground_ = std::move(scaled);
+    return scaledBackground_.get();
+}
+
+void gdiplusengine::DrawBackground() {
+    Gdiplus::Graphics* target = Target();
+    if (Gdiplus::Bitmap* scaled = ScaledBackground()) {
+        // Copied at its own size: no interpolation mode changes a pixel.
+        Gdiplus::InterpolationMode mode = target->GetInterpolationMode();
+        target->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+        target->DrawImage(scaled, DrawingRect());
+        target->SetInterpolationMode(mode);
         return;
     }
     Gdiplus::SolidBrush black(Gdiplus::Color(255, 0, 0, 0));
-    Target()->FillRectangle(&black, DrawingRect());
+    target->FillRectangle(&black, DrawingRect());
 }
 
 void gdiplusengine::DrawFrame(EngineFrame* frame) {
@@ -202,6 +216,7 @@ void gdiplusengine::DrawOverlayText(const wchar_t* text, uint32_t length) {
 bool gdiplusengine::LoadBackground(const wchar_t* path) {
     if (!path || path[0] == L'\0' || wcsnlen(path, MAX_PATH) == MAX_PATH) return false;
     backgroundImage_.reset();
+    scaledBackground_.reset();
     std::unique_ptr<Gdiplus::Image> image(new Gdiplus::Image(path));
     if (!image || image->GetLastStatus() != Gdiplus::Ok) return false;
     backgroundImage_ = std::move(image);
@@ -223,6 +238,7 @@ void gdiplusengine::CaptureBackground() {
         graphics.ReleaseHDC(dc);
     }
     capturedBackground_ = std::move(capture);
+    scaledBackground_.reset();
 }
 
 EngineFrame* gdiplusengine::CreateFrame(const uint8_t* data, uint32_t size,
@@ -260,7 +276,7 @@ int gdiplusengine::GetParam1Option(uint32_t index, wchar_t* buffer, uint32_t cap
 void gdiplusengine::SetParam1(uint32_t index) {
     if (index > kInterpolationDefaultAlias) return;
     interpolation_ = index < kInterpolationCount ? kInterpolationModes[index] : Gdiplus::InterpolationModeDefault;
-    interpolationSet_ = true;
+    scaledBackground_.reset();
     windowGraphics_->SetInterpolationMode(interpolation_);
     if (backGraphics_) backGraphics_->SetInterpolationMode(interpolation_);
 }

@@ -46,6 +46,7 @@ public:
 private:
     void MakeBackBuffer();
     Gdiplus::Graphics* Target() const;
+    Gdiplus::Bitmap* ScaledBackground();
 
     HWND window_;
     std::unique_ptr<Gdiplus::Graphics> windowGraphics_;
@@ -58,13 +59,11 @@ private:
     std::unique_ptr<Gdiplus::Bitmap> backBitmap_;
     std::unique_ptr<Gdiplus::Image> backgroundImage_;
     std::unique_ptr<Gdiplus::Bitmap> capturedBackground_;
+    // The current background already stretched over the drawing rectangle
+    // with the current interpolation mode, so that a tick only copies it;
+    // dropped whenever the background, the mode or the size changes.
+    std::unique_ptr<Gdiplus::Bitmap> scaledBackground_;
     uint32_t foregroundColor_ = 0;
     // Kept so that a rebuilt back buffer scales as the user chose.
     Gdiplus::InterpolationMode interpolation_ = Gdiplus::InterpolationModeDefault;
-    bool interpolationSet_ = false;
 };
-
-// The 256-entry alpha palette of a frame in `foregroundColor`: 1 draws the
-// film's dark parts in opaque black, every other value its light parts in
-// opaque white. Entry i is a packed ARGB value.
-void BuildFramePalette(uint32_t foregroundColor, uint32_t (&argb)[256]);
