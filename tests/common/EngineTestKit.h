@@ -55,6 +55,18 @@ private:
     void* page_;
 };
 
+// How many pixels of the window's client area, sampled every `step` pixels
+// across and down, are within `tolerance` of `color`.
+inline int CountPixelsNear(const TestWindow& window, COLORREF color, int tolerance, int step = 2) {
+    RECT client = {};
+    GetClientRect(window.hwnd(), &client);
+    int count = 0;
+    for (int y = 0; y < client.bottom; y += step)
+        for (int x = 0; x < client.right; x += step)
+            if (Near(color, window.Pixel(x, y), tolerance)) ++count;
+    return count;
+}
+
 // A topmost window over the whole primary display in one colour, for tests
 // of screen captures. The constructor returns once the screen shows it:
 // Wine puts a window's GDI drawing on the screen a moment later.
@@ -68,18 +80,21 @@ public:
         FillRect(dc, &all, brush);
         DeleteObject(brush);
         ReleaseDC(window_.hwnd(), dc);
-        for (int attempt = 0; attempt < 100 && !Shown(color); ++attempt) {
+        for (int attempt = 0; attempt < 250 && !Shown(color); ++attempt) {
             window_.Pump();
             Sleep(20);
         }
     }
 
 private:
+    // Read the way the engines capture: from the display device.
     static bool Shown(COLORREF color) {
-        HDC screen = GetDC(nullptr);
-        bool shown = GetPixel(screen, 1, 1) == color &&
-                     GetPixel(screen, GetSystemMetrics(SM_CXSCREEN) - 2, GetSystemMetrics(SM_CYSCREEN) - 2) == color;
-        ReleaseDC(nullptr, screen);
+        HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
+        const int width = GetDeviceCaps(display, HORZRES);
+        const int height = GetDeviceCaps(display, VERTRES);
+        bool shown = GetPixel(display, 1, 1) == color && GetPixel(display, width / 2, height / 2) == color &&
+                     GetPixel(display, width - 2, height - 2) == color;
+        DeleteDC(display);
         return shown;
     }
 
