@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "common/FilmBuilder.h"
@@ -16,7 +17,9 @@
 #include "common/TestSupport.h"
 #include "common/TestWindow.h"
 #include "engines/FrameBitmapInfo.h"
+#include "engines/d2dengine.h"
 #include "engines/gdiengine.h"
+#include "engines/gdiplusengine.h"
 #include "player/animreader.h"
 
 using namespace testing_support;
@@ -34,10 +37,35 @@ struct EngineCase {
     uint32_t param1, param2;
 };
 
+std::unique_ptr<gengine> MakeGdiPlus(HWND window) {
+    return std::unique_ptr<gengine>(new gdiplusengine(window));
+}
+
+// Null when Direct2D cannot serve the window.
+std::unique_ptr<gengine> MakeDirect2D(HWND window) {
+    try {
+        return std::unique_ptr<gengine>(new d2dengine(window));
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
 // Add further engines here; each runs with the parameters given.
 std::vector<EngineCase> EngineCases() {
     return {
         {"GDI", [](HWND window) { return std::unique_ptr<gengine>(new gdiengine(window)); }, 0, 2},
+        {"GDI+ Default, White", MakeGdiPlus, 0, 0},
+        {"GDI+ Low, White", MakeGdiPlus, 1, 0},
+        {"GDI+ High, White", MakeGdiPlus, 2, 0},
+        {"GDI+ Biliner, White", MakeGdiPlus, 3, 0},
+        {"GDI+ Bicubic, White", MakeGdiPlus, 4, 0},
+        {"GDI+ NearestNeighbor, White", MakeGdiPlus, 5, 0},
+        {"GDI+ HQ Biliner, White", MakeGdiPlus, 6, 0},
+        {"GDI+ HQ Bicubic, White", MakeGdiPlus, 7, 0},
+        {"GDI+ HQ Bicubic, Black", MakeGdiPlus, 7, 1},
+        {"Direct2D No Translucent", MakeDirect2D, 0, 0},
+        {"Direct2D White Top", MakeDirect2D, 1, 0},
+        {"Direct2D Black Top", MakeDirect2D, 2, 0},
     };
 }
 
@@ -65,6 +93,7 @@ double Median(std::vector<double> values) {
 // Milliseconds per frame of the engine's whole tick.
 double TimeEngine(const EngineCase& engineCase, HWND window, animreader& reader, uint32_t frames) {
     std::unique_ptr<gengine> engine = engineCase.make(window);
+    if (!engine) return -1.0;
     engine->SetParam1(engineCase.param1);
     engine->SetParam2(engineCase.param2);
     engine->CaptureBackground();
@@ -104,6 +133,7 @@ int main(int argc, char** argv) {
     const uint32_t frames = argc > 1 ? static_cast<uint32_t>(std::max(1, atoi(argv[1]))) : 300;
     CoInitialize(nullptr);
     StartGdiplus();
+    InitDirect2D();
 
     FilmBuilder film(kFilmWidth, kFilmHeight);
     for (uint32_t i = 0; i < kFilmFrames; ++i) film.Add(Silhouette(kFilmWidth, kFilmHeight, i));
@@ -133,6 +163,10 @@ int main(int argc, char** argv) {
     std::printf("%-28s %8.3f ms/frame\n", "bare StretchDIBits", bareMs);
     for (size_t i = 0; i < cases.size(); ++i) {
         const double ms = Median(engines[i]);
+        if (ms < 0) {
+            std::printf("%-28s unavailable\n", cases[i].name);
+            continue;
+        }
         std::printf("%-28s %8.3f ms/frame  %5.2f x bare  (params %u, %u)\n", cases[i].name, ms, ms / bareMs,
                     cases[i].param1, cases[i].param2);
     }
