@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The video script end to end. ffmpeg makes a short video with sound and a
-# folder of pictures; the script turns them into films; film_inspect reads
+# folder of pictures; the script turns them into films; film_report reads
 # them back with the screen saver's own checks; noxel.scr plays one, with
 # its music, on a display scaled to 150%. Then the failures: a missing
 # input, an unreadable one, a folder without pictures and an interrupted run
@@ -52,7 +52,7 @@ echo "--- a video with sound"
 output=$(convert_video --size 160x120 clip.mp4 out/Clip 2>&1)
 expect "the script succeeds" test $? -eq 0
 report=$("$inspect" out/Clip.nxl out/Clip.wav)
-expect "film_inspect accepts film and WAV" test $? -eq 0
+expect "film_report accepts film and WAV" test $? -eq 0
 echo "$report"
 expect "60 frames of 160x120, in grey" contains "$report" "frames=60 width=160 height=120"
 expect "grey levels kept" test "$(sed -n 's/.*levels=\([0-9]*\).*/\1/p' <<<"$report")" -gt 2

@@ -1,4 +1,4 @@
-// film_inspect FILM [WAV]: reads a film with the film reader's own header
+// film_report FILM [WAV]: reads a film with the film reader's own header
 // checks and the tests' RLE8 decoder, and a WAV with the music player's own
 // checks, for the tests of the scripts that make them. Prints what it found
 // on one line each; exits 1 when the screen saver would refuse either file
@@ -66,7 +66,7 @@ bool InspectWav(const char* path) {
 
 int main(int argc, char** argv) {
     if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: film_inspect FILM [WAV]\n");
+        std::fprintf(stderr, "usage: film_report FILM [WAV]\n");
         return 2;
     }
     bool ok = InspectFilm(argv[1]);
