@@ -6,9 +6,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "common/FilmBuilder.h"
+#include "common/TestImages.h"
+#include "common/TestSupport.h"
 #include "common/TestWindow.h"
 #include "engines/gengine.h"
 
@@ -54,6 +57,25 @@ public:
 private:
     void* page_;
 };
+
+// One picture as a playback tick draws it: background, frame (may be null),
+// the first `length` characters of `text`, then onto the window.
+inline void DrawPicture(gengine& engine, EngineFrame* frame, const wchar_t* text = L"", uint32_t length = 0) {
+    engine.BeginDraw();
+    engine.DrawBackground();
+    engine.DrawFrame(frame);
+    engine.DrawOverlayText(text, length);
+    engine.EndDraw();
+}
+
+// Saves the window's client area as NOXEL_SCREENSHOTS\<name>.png for people
+// to look at; false when the run has no screenshot folder.
+inline bool SaveShot(HWND window, const std::wstring& name) {
+    const std::string folder = Env("NOXEL_SCREENSHOTS");
+    if (folder.empty()) return false;
+    CreateDirectoryW(WinePath(folder).c_str(), nullptr);
+    return SaveWindowPng(window, WinePath(folder) + L"\\" + name + L".png");
+}
 
 // How many pixels of the window's client area, sampled every `step` pixels
 // across and down, are within `tolerance` of `color`.

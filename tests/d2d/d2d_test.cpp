@@ -87,12 +87,7 @@ protected:
     }
 
     void Tick(EngineFrame* frame) {
-        Present(window_, [&] {
-            engine_->BeginDraw();
-            engine_->DrawBackground();
-            engine_->DrawFrame(frame);
-            engine_->EndDraw();
-        });
+        Present(window_, [&] { DrawPicture(*engine_, frame); });
     }
 
     // Pixels in the middle of the left, centre and right band.
@@ -300,24 +295,17 @@ TEST(D2DText, OverlayTextIsRedAndAnEmptyTextDrawsNothing) {
     TestWindow wide(400, 240, 40, 40);
     d2dengine engine(wide.hwnd());
     for (uint32_t length : {0u, 12u}) {
-        Present(wide, [&] {
-            engine.BeginDraw();
-            engine.DrawBackground();
-            engine.DrawOverlayText(L"fps=30 (1/2)", length);
-            engine.EndDraw();
-        });
+        Present(wide, [&] { DrawPicture(engine, nullptr, L"fps=30 (1/2)", length); });
         const int red = CountPixelsNear(wide, RGB(255, 0, 0), 40);
         if (length == 0) EXPECT_EQ(0, red);
         else EXPECT_GT(red, 50);
     }
-    SaveWindowPng(wide.hwnd(), WinePath(Env("NOXEL_SCREENSHOTS")) + L"\\d2d-text.png");
+    SaveShot(wide.hwnd(), L"d2d-text");
 }
 
 TEST(D2DScreenshots, EveryMode) {
-    std::string folder = Env("NOXEL_SCREENSHOTS");
-    if (folder.empty()) GTEST_SKIP() << "no screenshot folder";
+    if (Env("NOXEL_SCREENSHOTS").empty()) GTEST_SKIP() << "no screenshot folder";
     ASSERT_TRUE(GraphicsEnvironment::Direct2DReady());
-    CreateDirectoryW(WinePath(folder).c_str(), nullptr);
     ScratchDir dir;
     std::wstring gradient = dir.File(L"gradient.bmp");
     ASSERT_TRUE(WriteGradientImage(gradient, 160, 120));
@@ -328,13 +316,7 @@ TEST(D2DScreenshots, EveryMode) {
     for (uint32_t mode = 0; mode < 3; ++mode) {
         engine.SetParam1(mode);
         ScopedFrame frame(engine, Silhouette(80, 60, 3));
-        Present(window, [&] {
-            engine.BeginDraw();
-            engine.DrawBackground();
-            engine.DrawFrame(frame.get());
-            engine.EndDraw();
-        });
-        std::wstring name = L"d2d-mode" + std::to_wstring(mode);
-        EXPECT_TRUE(SaveWindowPng(window.hwnd(), WinePath(folder) + L"\\" + name + L".png"));
+        Present(window, [&] { DrawPicture(engine, frame.get()); });
+        EXPECT_TRUE(SaveShot(window.hwnd(), L"d2d-mode" + std::to_wstring(mode)));
     }
 }

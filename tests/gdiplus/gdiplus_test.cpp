@@ -68,10 +68,7 @@ protected:
     }
 
     void Tick(EngineFrame* frame) {
-        engine_->BeginDraw();
-        engine_->DrawBackground();
-        engine_->DrawFrame(frame);
-        engine_->EndDraw();
+        DrawPicture(*engine_, frame);
         window_.Pump();
     }
 
@@ -362,22 +359,17 @@ TEST(GdiplusText, OverlayTextIsRedAndAnEmptyTextDrawsNothing) {
     TestWindow wide(400, 240, 40, 40);
     gdiplusengine engine(wide.hwnd());
     for (uint32_t length : {0u, 6u}) {
-        engine.BeginDraw();
-        engine.DrawBackground();
-        engine.DrawOverlayText(L"fps=30 (1/2)", length);
-        engine.EndDraw();
+        DrawPicture(engine, nullptr, L"fps=30 (1/2)", length);
         const int red = CountPixelsNear(wide, RGB(255, 0, 0), 40);
         if (length == 0) EXPECT_EQ(0, red);
         else EXPECT_GT(red, 50);
     }
-    SaveWindowPng(wide.hwnd(), WinePath(Env("NOXEL_SCREENSHOTS")) + L"\\gdiplus-text.png");
+    SaveShot(wide.hwnd(), L"gdiplus-text");
 }
 
 // One window per option, over a gradient, for people to look at.
 TEST(GdiplusScreenshots, EveryInterpolationModeInBothColours) {
-    std::string folder = Env("NOXEL_SCREENSHOTS");
-    if (folder.empty()) GTEST_SKIP() << "no screenshot folder";
-    CreateDirectoryW(WinePath(folder).c_str(), nullptr);
+    if (Env("NOXEL_SCREENSHOTS").empty()) GTEST_SKIP() << "no screenshot folder";
     ScratchDir dir;
     std::wstring gradient = dir.File(L"gradient.bmp");
     ASSERT_TRUE(WriteGradientImage(gradient, 160, 120));
@@ -392,13 +384,9 @@ TEST(GdiplusScreenshots, EveryInterpolationModeInBothColours) {
         for (uint32_t mode = 0; mode < 8; ++mode) {
             engine.SetParam1(mode);
             ScopedFrame frame(engine, Silhouette(80, 60, 3));
-            engine.BeginDraw();
-            engine.DrawBackground();
-            engine.DrawFrame(frame.get());
-            engine.EndDraw();
+            DrawPicture(engine, frame.get());
             window.Pump();
-            std::wstring name = std::wstring(L"gdiplus-") + names[mode] + (color ? L"-black" : L"-white");
-            EXPECT_TRUE(SaveWindowPng(window.hwnd(), WinePath(folder) + L"\\" + name + L".png"));
+            EXPECT_TRUE(SaveShot(window.hwnd(), std::wstring(L"gdiplus-") + names[mode] + (color ? L"-black" : L"-white")));
         }
     }
 }
