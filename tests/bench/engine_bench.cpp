@@ -30,6 +30,7 @@ constexpr int kWindowWidth = 1920, kWindowHeight = 1080;
 constexpr int kFilmWidth = 480, kFilmHeight = 360;
 constexpr uint32_t kFilmFrames = 60;
 constexpr int kRounds = 3;
+constexpr double kCaseBudgetMs = 20000.0;
 
 struct EngineCase {
     const char* name;
@@ -97,17 +98,24 @@ double TimeEngine(const EngineCase& engineCase, HWND window, animreader& reader,
     engine->SetParam1(engineCase.param1);
     engine->SetParam2(engineCase.param2);
     engine->CaptureBackground();
-    Stopwatch watch;
-    for (uint32_t i = 0; i < frames; ++i) {
+    auto tick = [&](uint32_t i) {
         EngineFrame* frame = reader.ReadFrame(i % reader.FrameCount(), engine.get());
         engine->BeginDraw();
         engine->DrawBackground();
         engine->DrawFrame(frame);
         engine->EndDraw();
         engine->DeleteFrame(frame);
-    }
+    };
+    // One tick first: what an engine prepares once (a stretched background)
+    // is spread over a whole film in real use.
+    tick(0);
     GdiFlush();
-    return watch.Ms() / frames;
+    Stopwatch watch;
+    uint32_t done = 0;
+    // Engines that take seconds per frame under Wine stop at the time budget.
+    while (done < frames && (done == 0 || watch.Ms() < kCaseBudgetMs)) tick(done++);
+    GdiFlush();
+    return watch.Ms() / done;
 }
 
 // Milliseconds per frame of GDI decoding and stretching the same streams
@@ -158,8 +166,8 @@ int main(int argc, char** argv) {
     }
 
     const double bareMs = Median(bare);
-    std::printf("%u frames of %dx%d on a %dx%d window, median of %d rounds\n", frames, kFilmWidth, kFilmHeight,
-                kWindowWidth, kWindowHeight, kRounds);
+    std::printf("%u frames (or %.0f s per engine) of %dx%d on a %dx%d window, median of %d rounds\n", frames,
+                kCaseBudgetMs / 1000.0, kFilmWidth, kFilmHeight, kWindowWidth, kWindowHeight, kRounds);
     std::printf("%-28s %8.3f ms/frame\n", "bare StretchDIBits", bareMs);
     for (size_t i = 0; i < cases.size(); ++i) {
         const double ms = Median(engines[i]);
