@@ -9,4 +9,4 @@ build=${NOXEL_BUILD_DIR:-$root/build}
 bash "$root/scripts/build.sh" --windows-only >/dev/null
 source "$root/scripts/wine-session.sh"
 start_wine_session "$build"
-wine "$build/bin/engine_bench.exe" "$@"
+wine "$NOXEL_RUN_BUILD/bin/engine_bench.exe" "$@"

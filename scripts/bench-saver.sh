@@ -11,8 +11,8 @@ bash "$root/scripts/build.sh" --windows-only >/dev/null
 export NOXEL_SCREEN=1920x1080x24
 source "$root/scripts/wine-session.sh"
 start_wine_session "$build"
-export NOXEL_BIN="$build/bin"
-bench="$build/bin/saver_bench.exe"
+export NOXEL_BIN="$NOXEL_RUN_BUILD/bin"
+bench="$NOXEL_RUN_BUILD/bin/saver_bench.exe"
 hz=$(getconf CLK_TCK)
 
 # The host process of this session's noxel.scr (other sessions may run one too).

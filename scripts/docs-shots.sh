@@ -28,7 +28,7 @@ convert -size 960x360 gradient:'#3d1e6d'-'#ef476f' -size 960x360 gradient:'#ef47
 
 source "$root/scripts/wine-session.sh"
 source "$root/scripts/saver.sh"
-scr=$build/bin/noxel.scr
+scr=$(noxel_run_build "$build")/bin/noxel.scr
 
 shoot() {  # NAME SETTINGS...
   local name=$1
@@ -40,7 +40,7 @@ shoot() {  # NAME SETTINGS...
 small_screen() {
   NOXEL_SCREEN=320x240x24
   start_wine_session "$build"
-  (cd "$work" && wine "$build/bin/NoxelTool.exe" still Still >NoxelTool.log 2>&1 </dev/null)
+  (cd "$work" && wine "$NOXEL_RUN_BUILD/bin/NoxelTool.exe" still Still >NoxelTool.log 2>&1 </dev/null)
   saver_settings "NoxelFilePath=$(windows_path "$work/Still.nxl")" \
                  "BackGroundImageFilePath=$(windows_path "$work/stripes.bmp")"
   local white black mode colour

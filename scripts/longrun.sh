@@ -14,7 +14,9 @@ engines=("$@")
 names=(GDI GDI+ Direct2D)
 
 mkdir -p "$build/longrun"
-if ! { bash "$root/scripts/build.sh" --windows-only && cmake --build "$build" --target noxel_longrun; } \
+source "$root/scripts/wine-arch.sh"
+run_build=$(noxel_run_build "$build")
+if ! { bash "$root/scripts/build.sh" --windows-only && cmake --build "$run_build" --target noxel_longrun; } \
      >"$build/longrun/build.log" 2>&1; then
   tail -20 "$build/longrun/build.log"
   exit 1
@@ -27,7 +29,7 @@ for e in "${engines[@]}"; do
   (
     source "$root/scripts/wine-session.sh"
     NOXEL_SCREEN=${NOXEL_SCREEN:-1024x768x24} start_wine_session "$session"
-    NOXEL_BIN=$build/bin wine "$build/bin/noxel_longrun.exe" "$minutes" "$e" </dev/null
+    NOXEL_BIN=$run_build/bin wine "$run_build/bin/noxel_longrun.exe" "$minutes" "$e" </dev/null
   ) >"$session/run.log" 2>"$session/wine.log" &
   pids+=($!)
   sleep 3  # each session takes the next free display

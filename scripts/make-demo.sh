@@ -19,7 +19,8 @@ film=$demo/$stem.nxl
 wav=$demo/$stem.wav
 stamp=$demo/seconds
 generator=$build/host/bin/noxel_demo
-tool=$build/bin/NoxelTool.exe
+source "$root/scripts/wine-arch.sh"
+tool=$(noxel_run_build "$build")/bin/NoxelTool.exe
 
 up_to_date() {
   local made

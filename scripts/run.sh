@@ -32,7 +32,7 @@ start_wine_session "$build"
 saver_settings "NoxelFilePath=$(windows_path "$build/demo/Veilwick.nxl")" \
                "WavFilePath=$(windows_path "$build/demo/Veilwick.wav")" "BGM=1" \
                "BackGroundImageFilePath=" "DisplayFrameRate=0" "Engine=0" "Param1=0" "Param2=2" "Volume=65535"
-scr=$build/bin/noxel.scr
+scr=$NOXEL_RUN_BUILD/bin/noxel.scr
 
 if [ -n "${NOXEL_USE_DISPLAY:-}" ]; then
   # The session sends sound to a file for the tests; here it is for your ears.

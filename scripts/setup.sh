@@ -6,6 +6,7 @@ set -euo pipefail
 
 packages=(
   g++-mingw-w64-i686 mingw-w64-i686-dev wine wine32:i386 wine64
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev libgl1-mesa-dri libglx-mesa0
   xvfb xauth x11-utils xdotool imagemagick
   libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 libasound2-plugins:i386
   fonts-ipafont-gothic

@@ -12,6 +12,6 @@ source "$root/scripts/wine-session.sh"
 start_wine_session "$build"
 
 status=0
-ctest --test-dir "$build" --output-on-failure "$@" || status=1
+ctest --test-dir "$NOXEL_RUN_BUILD" --output-on-failure "$@" || status=1
 ctest --test-dir "$build/host" --output-on-failure || status=1
 exit $status

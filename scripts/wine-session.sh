@@ -4,7 +4,11 @@
 # stopped again when the calling script exits.
 #
 #   start_wine_session BUILD_DIR   exports DISPLAY, WINEPREFIX, HOME,
-#                                   NOXEL_AUDIO_FILE and NOXEL_SCREENSHOTS
+#                                   NOXEL_AUDIO_FILE, NOXEL_SCREENSHOTS and
+#                                   NOXEL_RUN_BUILD (the build whose programs
+#                                   run here: BUILD_DIR, or BUILD_DIR/x64)
+
+source "$(dirname "${BASH_SOURCE[0]}")/wine-arch.sh"
 
 _noxel_stop_wine_session() {
   [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
@@ -38,8 +42,25 @@ start_wine_session() {
 pcm.!default { type file slave.pcm "null" file "$NOXEL_AUDIO_FILE" format "raw" }
 ASOUND
 
-  export WINEPREFIX="$build/wineprefix"
-  export WINEARCH=win32
+  export NOXEL_RUN_BUILD
+  NOXEL_RUN_BUILD=$(noxel_run_build "$build")
+  if noxel_runs_win32; then
+    export WINEPREFIX="$build/wineprefix"
+    export WINEARCH=win32
+  else
+    # Debian's wine starts its 32-bit loader whenever that is installed; here
+    # every Wine command goes to the 64-bit one instead.
+    export WINEPREFIX="$build/wineprefix64"
+    export WINEARCH=win64
+    export WINELOADER=/usr/lib/wine/wine64
+    mkdir -p "$build/wine64-bin"
+    local cmd
+    for cmd in wine wine-stable; do
+      printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$build/wine64-bin/$cmd"
+      chmod +x "$build/wine64-bin/$cmd"
+    done
+    export PATH="$build/wine64-bin:$PATH"
+  fi
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   if [ ! -f "$WINEPREFIX/system.reg" ]; then

@@ -29,6 +29,10 @@ private:
     std::wstring path_;
 };
 
+// True in the x64 build of the tests, which machines without i386 support run:
+// there allocations that no 32-bit process can make may succeed.
+constexpr bool kSixtyFourBitProcess = sizeof(void*) == 8;
+
 bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFileBytes(const std::wstring& path);
 

@@ -52,7 +52,7 @@ TEST(FileChoosers, RequestShowsOnePatternAndAcceptsOnlyExistingFiles) {
     wchar_t file[kPathChars] = L"*.nxl";
     OPENFILENAMEW request = ChooserRequest(reinterpret_cast<HINSTANCE>(0x400000), filter.c_str(), file,
                                            L"title", L"nxl");
-    EXPECT_EQ(88u, request.lStructSize);
+    EXPECT_EQ(sizeof(void*) == 4 ? 88u : 152u, request.lStructSize);
     EXPECT_EQ(nullptr, request.hwndOwner);
     EXPECT_EQ(reinterpret_cast<HINSTANCE>(0x400000), request.hInstance);
     EXPECT_EQ(filter.c_str(), request.lpstrFilter);

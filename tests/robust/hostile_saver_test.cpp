@@ -94,6 +94,9 @@ TEST_F(HostileSaver, FilmWithAnyHeaderOrMatrixByteChanged) {
     // BitCount, frame 0's Offset and Size low and high, frame 1's Size.
     Tally tally("film bytes");
     for (size_t at : Positions(tables, {0, 4, 7, 8, 11, 15, 16, 20, 23, 24, 27, 29, 32, 35})) {
+        // A film of 16 million rows takes the x64 build minutes to draw,
+        // where a 32-bit process cannot allocate it at all.
+        if (testing_support::kSixtyFourBitProcess && at == 15) continue;
         for (uint8_t value : ChangedValues(good[at], at)) {
             if (value == good[at]) continue;
             Bytes bad = good;

@@ -9,7 +9,8 @@
 #   video2nxl_test.sh FILM_INSPECT WINDOWS_BIN   (inside scripts/test.sh's Wine session)
 set -uo pipefail
 inspect=$1
-bin=$2
+bin=${NOXEL_RUN_BUILD:+$NOXEL_RUN_BUILD/bin}
+bin=${bin:-$2}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ] || [ ! -f "$bin/noxel.scr" ]; then
   echo "skipped: needs the Windows build and the Wine session of scripts/test.sh"
