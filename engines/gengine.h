@@ -1,6 +1,7 @@
 // The rendering engine interface. The player and the configuration dialog
 // draw only through it; GDI, GDI+ and Direct2D each implement it.
-// The eighteen operations keep a fixed slot order; the destructor comes last.
+// The eighteen operations keep a fixed slot order and the destructor follows
+// them; later additions come after it.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +38,9 @@ public:
     virtual void SetParam2(uint32_t index) = 0;
 
     virtual ~gengine() = default;
+
+    // The next drawn tick draws and shows the whole picture (the window was uncovered or repainted).
+    virtual void InvalidatePicture() {}
 
 protected:
     gengine() = default;

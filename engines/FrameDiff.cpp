@@ -1,0 +1,197 @@
+#include "engines/FrameDiff.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Larger frames are always drawn whole rather than held twice in memory.
+constexpr int64_t kMaxPixels = int64_t{1} << 26;
+
+int64_t Area(const FilmRect& r) {
+    return static_cast<int64_t>(r.right - r.left) * (r.bottom - r.top);
+}
+
+FilmRect Union(const FilmRect& a, const FilmRect& b) {
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+// Film pixels that cost less to redraw than one more rectangle to clip and copy.
+constexpr int64_t kFreeArea = 1024;
+
+// Joins the two neighbouring bands whose union adds the least area, while
+// more than `limit` are left or a join adds almost nothing. Bands come
+// sorted from top to bottom and stay so.
+void MergeBands(std::vector<FilmRect>* bands, size_t limit) {
+    while (bands->size() > 1) {
+        size_t best = 0;
+        int64_t bestCost = INT64_MAX;
+        for (size_t i = 0; i + 1 < bands->size(); ++i) {
+            const FilmRect& a = (*bands)[i];
+            const FilmRect& b = (*bands)[i + 1];
+            const int64_t cost = Area(Union(a, b)) - Area(a) - Area(b);
+            if (cost < bestCost) {
+                bestCost = cost;
+                best = i;
+            }
+        }
+        if (bands->size() <= limit && bestCost > kFreeArea) break;
+        (*bands)[best] = Union((*bands)[best], (*bands)[best + 1]);
+        bands->erase(bands->begin() + static_cast<std::ptrdiff_t>(best) + 1);
+    }
+}
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
+
+int32_t Clamp(int64_t v, int64_t low, int64_t high) {
+    return static_cast<int32_t>(std::min(std::max(v, low), high));
+}
+
+}  // namespace
+
+bool FrameDiff::Compare(const uint8_t* data, uint32_t size, int32_t width, int32_t height,
+                        std::vector<FilmRect>* changed) {
+    changed->clear();
+    pending_ = true;
+    nextValid_ = Decode(data, size, width, height);
+    if (!nextValid_ || !shownValid_ || width != shownWidth_ || height != shownHeight_) return false;
+    FindChanges(changed);
+    return true;
+}
+
+void FrameDiff::Accept() {
+    if (!pending_) return;
+    pending_ = false;
+    if (!nextValid_) {
+        // The screen shows whatever the platform made of a stream we could not
+        // read: nothing to compare the next frame with.
+        shownValid_ = false;
+        return;
+    }
+    shown_.swap(next_);
+    shownWidth_ = nextWidth_;
+    shownHeight_ = nextHeight_;
+    shownValid_ = true;
+    nextValid_ = false;
+}
+
+void FrameDiff::Reset() {
+    shownValid_ = false;
+    pending_ = false;
+}
+
+// The decoding rules of every film decoder: runs, end of row, end of frame,
+// moves and literal runs; pixels outside the picture are skipped and nothing
+// past `size` is read. A stream that leaves a pixel unwritten or never reaches
+// its end code is not compared: the platform decides what such a frame shows.
+bool FrameDiff::Decode(const uint8_t* data, uint32_t size, int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0 || data == nullptr) return false;
+    const int64_t w = width, h = height;
+    if (w * h > kMaxPixels) return false;
+    try {
+        next_.resize(static_cast<size_t>(w * h));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    nextWidth_ = width;
+    nextHeight_ = height;
+
+    // Within a row x only grows and rows only go up, so no pixel is written
+    // twice: counting the writes tells whether every pixel was reached.
+    int64_t written = 0;
+    int64_t x = 0, y = 0;
+    uint8_t* pixels = next_.data();
+    auto put = [&](const uint8_t* values, int64_t count, uint8_t fill) {
+        if (y < h && x < w) {
+            const int64_t n = std::min(count, w - x);
+            uint8_t* at = pixels + y * w + x;
+            if (values) std::memcpy(at, values, static_cast<size_t>(n));
+            else std::memset(at, fill, static_cast<size_t>(n));
+            written += n;
+        }
+        x += count;
+    };
+    uint32_t at = 0;
+    while (size - at >= 2) {
+        const uint8_t a = data[at], b = data[at + 1];
+        at += 2;
+        if (a > 0) {
+            put(nullptr, a, b);
+        } else if (b == 0) {
+            x = 0;
+            ++y;
+        } else if (b == 1) {
+            return written == w * h;
+        } else if (b == 2) {
+            if (size - at < 2) return false;
+            x += data[at];
+            y += data[at + 1];
+            at += 2;
+        } else {
+            if (size - at < b) return false;
+            put(data + at, b, 0);
+            at += b;
+            if ((b & 1) && at < size) ++at;
+        }
+        // Keeps x and y far from overflow on hostile streams.
+        if (x > w) x = w;
+        if (y > h) y = h;
+    }
+    return false;
+}
+
+void FrameDiff::FindChanges(std::vector<FilmRect>* changed) const {
+    const int32_t w = shownWidth_, h = shownHeight_;
+    const size_t rowBytes = static_cast<size_t>(w);
+    FilmRect band{0, 0, 0, 0};
+    bool inBand = false;
+    for (int32_t top = 0; top < h; ++top) {
+        const size_t offset = static_cast<size_t>(h - 1 - top) * rowBytes;  // stored bottom row first
+        const uint8_t* a = shown_.data() + offset;
+        const uint8_t* b = next_.data() + offset;
+        if (std::memcmp(a, b, rowBytes) == 0) {
+            if (inBand) changed->push_back(band);
+            inBand = false;
+            continue;
+        }
+        int32_t left = 0, right = w;
+        while (a[left] == b[left]) ++left;
+        while (a[right - 1] == b[right - 1]) --right;
+        if (inBand) {
+            band.left = std::min(band.left, left);
+            band.right = std::max(band.right, right);
+            band.bottom = top + 1;
+        } else {
+            band = {left, top, right, top + 1};
+            inBand = true;
+        }
+    }
+    if (inBand) changed->push_back(band);
+    MergeBands(changed, kMaxRects);
+}
+
+FilmRect DestinationRect(const FilmRect& r, int32_t filmWidth, int32_t filmHeight,
+                         int32_t destWidth, int32_t destHeight, int32_t margin) {
+    const FilmRect none{0, 0, 0, 0};
+    if (filmWidth <= 0 || filmHeight <= 0 || destWidth <= 0 || destHeight <= 0) return none;
+    if (r.left >= r.right || r.top >= r.bottom) return none;
+    // One film pixel and one destination pixel more than asked on each side:
+    // the platform's stretch may round a sample to its neighbour.
+    const int64_t grow = static_cast<int64_t>(std::max(margin, 0)) + 1;
+    const int64_t fl = std::max<int64_t>(int64_t{r.left} - grow, 0);
+    const int64_t ft = std::max<int64_t>(int64_t{r.top} - grow, 0);
+    const int64_t fr = std::min<int64_t>(int64_t{r.right} + grow, filmWidth);
+    const int64_t fb = std::min<int64_t>(int64_t{r.bottom} + grow, filmHeight);
+    if (fl >= fr || ft >= fb) return none;
+    FilmRect d;
+    d.left = Clamp(FloorDiv(fl * destWidth, filmWidth) - 1, 0, destWidth);
+    d.top = Clamp(FloorDiv(ft * destHeight, filmHeight) - 1, 0, destHeight);
+    d.right = Clamp(CeilDiv(fr * destWidth, filmWidth) + 1, 0, destWidth);
+    d.bottom = Clamp(CeilDiv(fb * destHeight, filmHeight) + 1, 0, destHeight);
+    if (d.left >= d.right || d.top >= d.bottom) return none;
+    return d;
+}

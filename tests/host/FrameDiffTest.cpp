@@ -1,0 +1,230 @@
+// The changed region between two frames: what the engines redraw. Frames are
+// made with the film encoder; every changed pixel must lie in a rectangle,
+// and the rectangles stay few.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "common/GreyFrames.h"
+#include "engines/FrameDiff.h"
+#include "format/Rle8.h"
+
+namespace {
+
+// Pixels bottom row first, as the encoder and the films store them.
+struct Picture {
+    int32_t width, height;
+    std::vector<uint8_t> pixels;
+    Picture(int32_t w, int32_t h, uint8_t fill = 252) : width(w), height(h), pixels(size_t(w) * h, fill) {}
+    // Row `top` counted from the top of the picture.
+    uint8_t& At(int32_t x, int32_t top) { return pixels[size_t(height - 1 - top) * width + x]; }
+    std::vector<uint8_t> Stream() const {
+        Rle8Encoder encoder;
+        uint32_t length = encoder.Encode(pixels.data(), uint32_t(pixels.size()), width);
+        return std::vector<uint8_t>(encoder.stream(), encoder.stream() + length);
+    }
+};
+
+bool Compare(FrameDiff& diff, const Picture& p, std::vector<FilmRect>* changed) {
+    std::vector<uint8_t> stream = p.Stream();
+    return diff.Compare(stream.data(), uint32_t(stream.size()), p.width, p.height, changed);
+}
+
+bool Inside(const std::vector<FilmRect>& rects, int32_t x, int32_t top) {
+    for (const FilmRect& r : rects)
+        if (x >= r.left && x < r.right && top >= r.top && top < r.bottom) return true;
+    return false;
+}
+
+// Every pixel that differs between a and b (as the encoder stores them) lies in a rectangle.
+void ExpectCovered(const Picture& a, const Picture& b, const std::vector<FilmRect>& rects) {
+    Picture ea = a, eb = b;
+    for (auto& v : ea.pixels) v &= 0xFC;
+    for (auto& v : eb.pixels) v &= 0xFC;
+    for (int32_t top = 0; top < a.height; ++top)
+        for (int32_t x = 0; x < a.width; ++x)
+            if (ea.At(x, top) != eb.At(x, top)) {
+                ASSERT_TRUE(Inside(rects, x, top)) << x << "," << top;
+            }
+    EXPECT_LE(rects.size(), FrameDiff::kMaxRects);
+}
+
+TEST(FrameDiff, FirstFrameDrawsAllThenOnlyWhatChanged) {
+    FrameDiff diff;
+    Picture a(40, 30);
+    std::vector<FilmRect> changed{{1, 1, 2, 2}};
+    EXPECT_FALSE(Compare(diff, a, &changed));
+    EXPECT_TRUE(changed.empty());
+    diff.Accept();
+    EXPECT_TRUE(Compare(diff, a, &changed));
+    EXPECT_TRUE(changed.empty());
+    diff.Accept();
+
+    // A small figure near the top left: one rectangle, rows counted from the top.
+    Picture b = a;
+    b.At(3, 2) = 0;
+    b.At(5, 4) = 0;
+    ASSERT_TRUE(Compare(diff, b, &changed));
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(changed[0].left, 3);
+    EXPECT_EQ(changed[0].top, 2);
+    EXPECT_EQ(changed[0].right, 6);
+    EXPECT_EQ(changed[0].bottom, 5);
+
+    // Not accepted: the next comparison is still with `a`.
+    Picture c = a;
+    c.At(39, 29) = 0;
+    ASSERT_TRUE(Compare(diff, c, &changed));
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(changed[0].left, 39);
+    EXPECT_EQ(changed[0].top, 29);
+    EXPECT_EQ(changed[0].right, 40);
+    EXPECT_EQ(changed[0].bottom, 30);
+    diff.Accept();
+    diff.Accept();  // a second accept changes nothing
+    ASSERT_TRUE(Compare(diff, c, &changed));
+    EXPECT_TRUE(changed.empty());
+
+    // Changes below the encoder's two low bits are no change.
+    Picture d = c;
+    d.At(10, 10) = 254;
+    ASSERT_TRUE(Compare(diff, d, &changed));
+    EXPECT_TRUE(changed.empty());
+}
+
+TEST(FrameDiff, DrawsAllAfterResetSizeChangeOrUnreadableStream) {
+    FrameDiff diff;
+    Picture a(16, 8);
+    std::vector<FilmRect> changed;
+    Compare(diff, a, &changed);
+    diff.Accept();
+    diff.Reset();
+    EXPECT_FALSE(Compare(diff, a, &changed));
+    diff.Accept();
+
+    Picture wider(17, 8);
+    EXPECT_FALSE(Compare(diff, wider, &changed));
+    EXPECT_FALSE(Compare(diff, Picture(16, 9), &changed));
+    EXPECT_TRUE(Compare(diff, a, &changed));
+
+    std::vector<uint8_t> good = a.Stream();
+    const std::vector<std::vector<uint8_t>> bad = {
+        {},
+        std::vector<uint8_t>(good.begin(), good.end() - 2),   // no end code
+        std::vector<uint8_t>(good.begin() + 4, good.end()),  // the bottom row's first runs missing
+        {0, 2, 16, 8, 0, 1},                                  // a move over every pixel
+        {0, 2, 1, 0, 15, 252, 0, 0, 0, 1},                    // a move leaves a pixel unwritten
+    };
+    for (const auto& stream : bad) {
+        EXPECT_FALSE(diff.Compare(stream.data(), uint32_t(stream.size()), 16, 8, &changed));
+    }
+    // An unreadable frame that was drawn leaves nothing to compare with.
+    diff.Accept();
+    EXPECT_FALSE(Compare(diff, a, &changed));
+    diff.Accept();
+    EXPECT_TRUE(Compare(diff, a, &changed));
+
+    // Literal runs, odd ones padded, and pixels past a row's end are read as any film decoder does.
+    std::vector<uint8_t> literal = {0, 3, 0, 252, 252, 0, 13, 252, 4, 252, 0, 0, 0, 1};
+    Picture b(16, 1);
+    FrameDiff one;
+    Compare(one, b, &changed);
+    one.Accept();
+    ASSERT_TRUE(one.Compare(literal.data(), uint32_t(literal.size()), 16, 1, &changed));
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(changed[0].left, 0);
+    EXPECT_EQ(changed[0].right, 1);
+
+    EXPECT_FALSE(diff.Compare(good.data(), uint32_t(good.size()), 0, 8, &changed));
+    EXPECT_FALSE(diff.Compare(good.data(), uint32_t(good.size()), 1 << 20, 1 << 20, &changed));
+}
+
+TEST(FrameDiff, BandsCoverEveryChangeAndStayFew) {
+    FrameDiff diff;
+    std::vector<FilmRect> changed;
+    Picture a(64, 48);
+    a.pixels = testing_support::SmoothSilhouette(64, 48, 1);
+    Compare(diff, a, &changed);
+    diff.Accept();
+
+    // Two figures far apart: two bands.
+    Picture b = a;
+    b.At(2, 3) ^= 0x80;
+    b.At(60, 40) ^= 0x80;
+    ASSERT_TRUE(Compare(diff, b, &changed));
+    EXPECT_EQ(changed.size(), 2u);
+    ExpectCovered(a, b, changed);
+
+    // Every other row changed: many bands merged to a few.
+    Picture c = a;
+    for (int32_t top = 0; top < 48; top += 2) c.At(top % 64, top) ^= 0x80;
+    ASSERT_TRUE(Compare(diff, c, &changed));
+    ExpectCovered(a, c, changed);
+
+    // Every pixel changed.
+    Picture d(64, 48);
+    d.pixels = testing_support::Noise(d.pixels.size(), 3);
+    for (auto& v : d.pixels) v = uint8_t((v & 0xFC) != (a.pixels[&v - d.pixels.data()] & 0xFC) ? v : v ^ 0x80);
+    ASSERT_TRUE(Compare(diff, d, &changed));
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(changed[0].left, 0);
+    EXPECT_EQ(changed[0].top, 0);
+    EXPECT_EQ(changed[0].right, 64);
+    EXPECT_EQ(changed[0].bottom, 48);
+
+    // Random sprinkles over random silhouettes, frame after frame.
+    std::mt19937 random(7);
+    Picture shown = a;
+    for (int frame = 0; frame < 40; ++frame) {
+        Picture next = shown;
+        const int spots = int(random() % 30);
+        for (int i = 0; i < spots; ++i) next.At(int32_t(random() % 64), int32_t(random() % 48)) = uint8_t(random());
+        ASSERT_TRUE(Compare(diff, next, &changed));
+        ExpectCovered(shown, next, changed);
+        diff.Accept();
+        shown = next;
+    }
+}
+
+TEST(FrameDiff, DestinationRectCoversTheStretchedPixels) {
+    // Same size: the rectangle grown by the margin plus one pixel of rounding on each side.
+    FilmRect d = DestinationRect({10, 20, 12, 21}, 100, 50, 100, 50, 0);
+    EXPECT_LE(d.left, 10);
+    EXPECT_LE(d.top, 20);
+    EXPECT_GE(d.right, 12);
+    EXPECT_GE(d.bottom, 21);
+    EXPECT_LE(d.right - d.left, 8);
+
+    // Four times larger: film pixel 10 covers destination pixels 40 to 43.
+    d = DestinationRect({10, 5, 11, 6}, 100, 50, 400, 200, 2);
+    EXPECT_LE(d.left, 40 - 8);
+    EXPECT_GE(d.right, 44 + 8);
+    EXPECT_LE(d.top, 20 - 8);
+    EXPECT_GE(d.bottom, 24 + 8);
+    EXPECT_LE(d.right - d.left, 40);
+
+    // Smaller than the film, odd sizes, and clipped at the edges.
+    d = DestinationRect({0, 0, 3, 3}, 481, 361, 160, 121, 1);
+    EXPECT_EQ(d.left, 0);
+    EXPECT_EQ(d.top, 0);
+    EXPECT_GE(d.right, 1);
+    d = DestinationRect({478, 358, 481, 361}, 481, 361, 160, 121, 1);
+    EXPECT_EQ(d.right, 160);
+    EXPECT_EQ(d.bottom, 121);
+    EXPECT_LE(d.left, 159);
+
+    // Whole film: whole destination, even at sizes that overflow 32-bit products.
+    d = DestinationRect({0, 0, 100000, 100000}, 100000, 100000, 70000, 70000, 0);
+    EXPECT_EQ(d.left, 0);
+    EXPECT_EQ(d.right, 70000);
+    EXPECT_EQ(d.bottom, 70000);
+
+    // Nothing to draw.
+    d = DestinationRect({5, 5, 5, 9}, 100, 50, 100, 50, 3);
+    EXPECT_EQ(d.right - d.left, 0);
+    d = DestinationRect({5, 5, 6, 6}, 0, 50, 100, 50, 3);
+    EXPECT_EQ(d.right - d.left, 0);
+}
+
+}  // namespace
