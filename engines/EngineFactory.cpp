@@ -12,12 +12,15 @@
 namespace {
 
 ULONG_PTR g_gdiplusToken = 0;
+// Set when StartGraphics asked GDI+ to start and it refused.
+bool g_gdiplusFailed = false;
 
-// Direct2D is the one engine whose construction can fail: without its
-// factories or a hardware render target for the window it throws.
-std::unique_ptr<gengine> TryDirect2D(HWND window) {
+// The GDI+ and Direct2D engines throw when they cannot be built on the
+// window (no GDI+, no back buffer; no factories, no render target).
+template <typename Engine>
+std::unique_ptr<gengine> TryEngine(HWND window) {
     try {
-        return std::make_unique<d2dengine>(window);
+        return std::make_unique<Engine>(window);
     } catch (...) {
         return nullptr;
     }
@@ -29,7 +32,8 @@ void StartGraphics() {
     CoInitialize(nullptr);
     if (!g_gdiplusToken) {
         Gdiplus::GdiplusStartupInput input;  // version 1, no callback, no suppression
-        Gdiplus::GdiplusStartup(&g_gdiplusToken, &input, nullptr);
+        g_gdiplusFailed = Gdiplus::GdiplusStartup(&g_gdiplusToken, &input, nullptr) != Gdiplus::Ok;
+        if (g_gdiplusFailed) g_gdiplusToken = 0;
     }
     InitDirect2D();
 }
@@ -37,11 +41,11 @@ void StartGraphics() {
 std::unique_ptr<gengine> CreateEngine(uint32_t engineIndex, HWND window, uint32_t* createdIndex) {
     std::unique_ptr<gengine> engine;
     uint32_t made = kEngineGdi;
-    if (engineIndex == kEngineGdiPlus) {
-        engine = std::make_unique<gdiplusengine>(window);
+    if (engineIndex == kEngineGdiPlus && !g_gdiplusFailed) {
+        engine = TryEngine<gdiplusengine>(window);
         made = kEngineGdiPlus;
     } else if (engineIndex == kEngineDirect2D) {
-        engine = TryDirect2D(window);
+        engine = TryEngine<d2dengine>(window);
         made = kEngineDirect2D;
     }
     if (!engine) {

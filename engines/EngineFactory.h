@@ -22,7 +22,8 @@ constexpr uint32_t kEngineDirect2D = 2;
 void StartGraphics();
 
 // Builds engine `engineIndex` (0 GDI, 1 GDI+, 2 Direct2D) bound to `window`.
-// An index outside 0..2, or a Direct2D engine whose construction throws
+// An index outside 0..2, a GDI+ engine when GDI+ did not start or cannot
+// make its back buffer, or a Direct2D engine whose construction throws
 // (its process set-up failed, or no render target for the window), gives
 // the GDI engine instead. When `createdIndex` is not null it receives the
 // index of the engine actually made. COM, GDI+ and InitDirect2D must have

@@ -6,6 +6,8 @@
 
 #include <cstring>
 #include <new>
+#include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "engines/FrameBitmapInfo.h"
@@ -53,6 +55,19 @@ int CopyOption(const wchar_t* const* labels, uint32_t count, uint32_t index,
     return CopyLabel(index < count ? labels[index] : L"", buffer, capacity);
 }
 
+// GDI+ objects live in memory from GdipAlloc, which answers null when it has
+// none; the classes' own operator new is not declared to return null, so a
+// plain new-expression would construct into it. Allocate first, then build.
+// Null as well when GDI+ could not make the object.
+template <typename T, typename... Args>
+std::unique_ptr<T> MakeGdiplus(Args&&... args) {
+    void* memory = Gdiplus::DllExports::GdipAlloc(sizeof(T));
+    if (!memory) return nullptr;
+    std::unique_ptr<T> object(::new (memory) T(std::forward<Args>(args)...));
+    if (object->GetLastStatus() != Gdiplus::Ok) return nullptr;
+    return object;
+}
+
 struct GdiplusFrame : EngineFrame {
     // Holds the pixels decoded by GDI when GDI+ would not take the stream;
     // the GDI+ bitmap may read from it, so it is declared first and goes last.
@@ -61,9 +76,7 @@ struct GdiplusFrame : EngineFrame {
 };
 
 std::unique_ptr<Gdiplus::Bitmap> MakeBitmap(const BITMAPINFO* info, void* bits) {
-    std::unique_ptr<Gdiplus::Bitmap> bitmap(new Gdiplus::Bitmap(info, bits));
-    if (bitmap && bitmap->GetLastStatus() != Gdiplus::Ok) bitmap.reset();
-    return bitmap;
+    return MakeGdiplus<Gdiplus::Bitmap>(info, bits);
 }
 
 // Decodes the RLE8 stream with GDI into an uncompressed 8-bit DIB section
@@ -106,9 +119,8 @@ std::unique_ptr<Gdiplus::Font> OverlayFont() {
     const Gdiplus::FontFamily* family = &meiryo;
     if (meiryo.GetLastStatus() != Gdiplus::Ok) family = Gdiplus::FontFamily::GenericSansSerif();
     if (family && family->GetLastStatus() == Gdiplus::Ok) {
-        std::unique_ptr<Gdiplus::Font> font(
-            new Gdiplus::Font(family, kPoints, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint));
-        if (font && font->GetLastStatus() == Gdiplus::Ok) return font;
+        auto font = MakeGdiplus<Gdiplus::Font>(family, kPoints, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint);
+        if (font) return font;
     }
     WindowDC screen(nullptr);
     LOGFONTW mapped = {};
@@ -116,19 +128,22 @@ std::unique_ptr<Gdiplus::Font> OverlayFont() {
     mapped.lfWeight = FW_NORMAL;
     mapped.lfCharSet = DEFAULT_CHARSET;
     wcscpy_s(mapped.lfFaceName, L"Meiryo");
-    std::unique_ptr<Gdiplus::Font> font(new Gdiplus::Font(screen.get(), &mapped));
-    if (!font || font->GetLastStatus() != Gdiplus::Ok) return nullptr;
-    return font;
+    return MakeGdiplus<Gdiplus::Font>(screen.get(), &mapped);
 }
 
 }  // namespace
 
-gdiplusengine::gdiplusengine(HWND window)
-    : window_(window), windowGraphics_(new Gdiplus::Graphics(window)) {
+gdiplusengine::gdiplusengine(HWND window) : window_(window) {
+    windowGraphics_ = MakeGdiplus<Gdiplus::Graphics>(window);
+    if (!windowGraphics_) throw std::runtime_error("GDI+ cannot draw on the window");
     MakeBackBuffer();
+    if (!backGraphics_) throw std::runtime_error("GDI+ cannot make the back buffer");
 }
 
-gdiplusengine::~gdiplusengine() = default;
+gdiplusengine::~gdiplusengine() {
+    // GDI+ wants a Graphics gone before the bitmap it draws on.
+    backGraphics_.reset();
+}
 
 void gdiplusengine::MakeBackBuffer() {
     scaledBackground_.reset();
@@ -143,10 +158,10 @@ void gdiplusengine::MakeBackBuffer() {
     drawWidth_ = client.right - client.left + 1;
     drawHeight_ = client.bottom - client.top + 1;
 
-    std::unique_ptr<Gdiplus::Bitmap> bitmap(new Gdiplus::Bitmap(drawWidth_, drawHeight_, windowGraphics_.get()));
-    if (bitmap->GetLastStatus() != Gdiplus::Ok) return;
-    std::unique_ptr<Gdiplus::Graphics> graphics(Gdiplus::Graphics::FromImage(bitmap.get()));
-    if (!graphics || graphics->GetLastStatus() != Gdiplus::Ok) return;
+    auto bitmap = MakeGdiplus<Gdiplus::Bitmap>(drawWidth_, drawHeight_, windowGraphics_.get());
+    if (!bitmap) return;
+    auto graphics = MakeGdiplus<Gdiplus::Graphics>(bitmap.get());
+    if (!graphics) return;
     graphics->SetInterpolationMode(interpolation_);
     backBitmap_ = std::move(bitmap);
     backGraphics_ = std::move(graphics);
@@ -175,8 +190,8 @@ Gdiplus::Bitmap* gdiplusengine::ScaledBackground() {
     if (scaledBackground_) return scaledBackground_.get();
     Gdiplus::Image* picture = backgroundImage_ ? backgroundImage_.get() : capturedBackground_.get();
     if (!picture) return nullptr;
-    std::unique_ptr<Gdiplus::Bitmap> scaled(new Gdiplus::Bitmap(drawWidth_, drawHeight_, PixelFormat32bppPARGB));
-    if (!scaled || scaled->GetLastStatus() != Gdiplus::Ok) return nullptr;
+    auto scaled = MakeGdiplus<Gdiplus::Bitmap>(drawWidth_, drawHeight_, PixelFormat32bppPARGB);
+    if (!scaled) return nullptr;
     Gdiplus::Graphics graphics(scaled.get());
     graphics.SetInterpolationMode(interpolation_);
     if (graphics.DrawImage(picture, Gdiplus::Rect(0, 0, drawWidth_, drawHeight_)) != Gdiplus::Ok) return nullptr;
@@ -217,8 +232,8 @@ bool gdiplusengine::LoadBackground(const wchar_t* path) {
     if (!path || path[0] == L'\0' || wcsnlen(path, MAX_PATH) == MAX_PATH) return false;
     backgroundImage_.reset();
     scaledBackground_.reset();
-    std::unique_ptr<Gdiplus::Image> image(new Gdiplus::Image(path));
-    if (!image || image->GetLastStatus() != Gdiplus::Ok) return false;
+    auto image = MakeGdiplus<Gdiplus::Image>(path);
+    if (!image) return false;
     backgroundImage_ = std::move(image);
     return true;
 }
@@ -228,8 +243,8 @@ void gdiplusengine::CaptureBackground() {
     if (!display.get()) return;
     int width = GetDeviceCaps(display.get(), HORZRES);
     int height = GetDeviceCaps(display.get(), VERTRES);
-    std::unique_ptr<Gdiplus::Bitmap> capture(new Gdiplus::Bitmap(width, height, windowGraphics_.get()));
-    if (!capture || capture->GetLastStatus() != Gdiplus::Ok) return;
+    auto capture = MakeGdiplus<Gdiplus::Bitmap>(width, height, windowGraphics_.get());
+    if (!capture) return;
     {
         Gdiplus::Graphics graphics(capture.get());
         HDC dc = graphics.GetHDC();

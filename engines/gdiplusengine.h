@@ -14,8 +14,8 @@
 
 class gdiplusengine : public gengine {
 public:
-    // Binds the engine to `window`. Never fails: should GDI+ refuse the
-    // window or the back buffer, the drawing operations draw nothing.
+    // Binds the engine to `window`. Throws std::runtime_error when GDI+
+    // cannot draw on the window or make the back buffer.
     explicit gdiplusengine(HWND window);
     ~gdiplusengine() override;
 
@@ -55,8 +55,9 @@ private:
     int32_t drawWidth_ = 0;
     int32_t drawHeight_ = 0;
     bool backBufferMode_ = false;
-    std::unique_ptr<Gdiplus::Graphics> backGraphics_;
+    // The bitmap before the Graphics made on it, so that the Graphics goes first.
     std::unique_ptr<Gdiplus::Bitmap> backBitmap_;
+    std::unique_ptr<Gdiplus::Graphics> backGraphics_;
     std::unique_ptr<Gdiplus::Image> backgroundImage_;
     std::unique_ptr<Gdiplus::Bitmap> capturedBackground_;
     // The current background already stretched over the drawing rectangle
