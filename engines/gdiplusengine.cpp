@@ -1,9 +1,12 @@
-// The GDI+ engine. A GDI+ bitmap is the back buffer; every frame is turned
-// into an 8-bit indexed bitmap by GDI+ (or, where GDI+ refuses compressed
-// DIBs, by GDI first) and given an alpha palette, so that drawing it over
-// the background needs no image attributes.
+// The GDI+ engine. A GDI+ bitmap on a DIB section is the back buffer; every
+// frame is turned into an 8-bit indexed bitmap by GDI+ (or, where GDI+
+// refuses compressed DIBs, by GDI first) and given an alpha palette, so that
+// drawing it over the background needs no image attributes. Between two
+// ticks only the part of the picture whose film pixels changed is drawn and
+// copied to the window.
 #include "engines/gdiplusengine.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -68,45 +71,60 @@ std::unique_ptr<T> MakeGdiplus(Args&&... args) {
     return object;
 }
 
-struct GdiplusFrame : EngineFrame {
-    // Holds the pixels decoded by GDI when GDI+ would not take the stream;
-    // the GDI+ bitmap may read from it, so it is declared first and goes last.
-    GdiBitmap decoded;
-    std::unique_ptr<Gdiplus::Bitmap> bitmap;
-};
-
 std::unique_ptr<Gdiplus::Bitmap> MakeBitmap(const BITMAPINFO* info, void* bits) {
     return MakeGdiplus<Gdiplus::Bitmap>(info, bits);
 }
 
-// Decodes the RLE8 stream with GDI into an uncompressed 8-bit DIB section
-// held by `frame`, and builds the GDI+ bitmap from that.
-void BuildFromDecodedDib(GdiplusFrame& frame, const GreyBitmapInfo& rle, const uint8_t* data) {
-    GreyBitmapInfo plain(rle.header.biWidth, rle.header.biHeight, BI_RGB, 0);
-    void* bits = nullptr;
-    frame.decoded.reset(CreateDIBSection(nullptr, plain.get(), DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!frame.decoded.get() || !bits) return;
-    WindowDC screen(nullptr);
-    if (SetDIBits(screen.get(), frame.decoded.get(), 0, static_cast<UINT>(rle.header.biHeight), data,
-                  rle.get(), DIB_RGB_COLORS) == 0) {
-        return;
-    }
-    GdiFlush();
-    frame.bitmap = MakeBitmap(plain.get(), bits);
+// Edge pixels a smoothing mode reads beyond a changed film pixel.
+constexpr int32_t kSmoothingMargin = 3;
+constexpr uint32_t kOpaqueBlack = 0xFF000000u;
+
+// Bytes per row of an uncompressed 8-bit DIB.
+size_t GreyStride(int32_t width) {
+    return (static_cast<size_t>(width) + 3) & ~static_cast<size_t>(3);
 }
+
+}  // namespace
+
+// A frame decoded by GDI: an 8-bit DIB section and the GDI+ bitmap that
+// reads its pixels (declared after it, so it goes first). Handed from frame
+// to frame while the film's size stays the same.
+struct GdiplusDecodedFrame {
+    GdiBitmap dib;
+    uint8_t* bits = nullptr;
+    int32_t width = 0, height = 0;
+    std::unique_ptr<Gdiplus::Bitmap> bitmap;
+    bool paletteSet = false;
+    uint32_t paletteColor = 0;
+};
+
+namespace {
+
+struct GdiplusFrame : EngineFrame {
+    // Made by GDI+ from the compressed stream, where GDI+ takes one.
+    std::unique_ptr<Gdiplus::Bitmap> direct;
+    std::unique_ptr<GdiplusDecodedFrame> decoded;
+
+    Gdiplus::Bitmap* bitmap() const { return direct ? direct.get() : decoded ? decoded->bitmap.get() : nullptr; }
+};
 
 // Grey level i becomes the foreground colour with an opacity: colour 1
 // draws the film's dark parts in opaque black, every other value its light
 // parts in opaque white.
-bool SetFramePalette(Gdiplus::Bitmap& bitmap, uint32_t foregroundColor) {
-    std::vector<uint8_t> storage(sizeof(Gdiplus::ColorPalette) + 255 * sizeof(Gdiplus::ARGB));
-    auto* palette = reinterpret_cast<Gdiplus::ColorPalette*>(storage.data());
+void BuildPalette(std::vector<uint8_t>* storage, uint32_t foregroundColor) {
+    storage->assign(sizeof(Gdiplus::ColorPalette) + 255 * sizeof(Gdiplus::ARGB), 0);
+    auto* palette = reinterpret_cast<Gdiplus::ColorPalette*>(storage->data());
     palette->Flags = kPaletteHasAlphaGrey;
     palette->Count = 256;
     for (uint32_t i = 0; i < 256; ++i) {
         palette->Entries[i] = foregroundColor == kForegroundBlack ? (255 - i) << 24 : (i << 24) | 0x00FFFFFFu;
     }
-    return bitmap.SetPalette(palette) == Gdiplus::Ok;
+}
+
+Gdiplus::Rect Intersection(const Gdiplus::Rect& a, const Gdiplus::Rect& b) {
+    Gdiplus::Rect both;
+    Gdiplus::Rect::Intersect(both, a, b);
+    return both;
 }
 
 // The 72-point font of the frame-rate line: "meiryo", else GDI+'s generic
@@ -133,6 +151,31 @@ std::unique_ptr<Gdiplus::Font> OverlayFont() {
 
 }  // namespace
 
+gdiplusengine::Surface::~Surface() {
+    if (dc.get() && oldBitmap) SelectObject(dc.get(), oldBitmap);
+}
+
+bool gdiplusengine::Surface::Make(int32_t w, int32_t h) {
+    if (w <= 0 || h <= 0) return false;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;  // top row first, as GDI+ lays out its bitmaps
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    dib.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib.get() || !bits) return false;
+    dc.reset(CreateCompatibleDC(nullptr));
+    if (!dc.get()) return false;
+    oldBitmap = SelectObject(dc.get(), dib.get());
+    pixels = static_cast<uint32_t*>(bits);
+    width = w;
+    height = h;
+    return true;
+}
+
 gdiplusengine::gdiplusengine(HWND window) : window_(window) {
     windowGraphics_ = MakeGdiplus<Gdiplus::Graphics>(window);
     if (!windowGraphics_) throw std::runtime_error("GDI+ cannot draw on the window");
@@ -143,12 +186,15 @@ gdiplusengine::gdiplusengine(HWND window) : window_(window) {
 gdiplusengine::~gdiplusengine() {
     // GDI+ wants a Graphics gone before the bitmap it draws on.
     backGraphics_.reset();
+    backBitmap_.reset();
 }
 
 void gdiplusengine::MakeBackBuffer() {
     scaledBackground_.reset();
     backGraphics_.reset();
     backBitmap_.reset();
+    backSurface_.reset();
+    RedrawAll();
     RECT client = {};
     GetClientRect(window_, &client);
     left_ = client.left;
@@ -158,11 +204,17 @@ void gdiplusengine::MakeBackBuffer() {
     drawWidth_ = client.right - client.left + 1;
     drawHeight_ = client.bottom - client.top + 1;
 
-    auto bitmap = MakeGdiplus<Gdiplus::Bitmap>(drawWidth_, drawHeight_, windowGraphics_.get());
+    auto surface = std::make_unique<Surface>();
+    if (!surface->Make(drawWidth_, drawHeight_)) return;
+    auto bitmap = MakeGdiplus<Gdiplus::Bitmap>(drawWidth_, drawHeight_, drawWidth_ * 4, PixelFormat32bppPARGB,
+                                               reinterpret_cast<BYTE*>(surface->pixels));
     if (!bitmap) return;
+    // Text sizes in points follow the window's resolution, as on the window.
+    bitmap->SetResolution(windowGraphics_->GetDpiX(), windowGraphics_->GetDpiY());
     auto graphics = MakeGdiplus<Gdiplus::Graphics>(bitmap.get());
     if (!graphics) return;
     graphics->SetInterpolationMode(interpolation_);
+    backSurface_ = std::move(surface);
     backBitmap_ = std::move(bitmap);
     backGraphics_ = std::move(graphics);
 }
@@ -171,56 +223,154 @@ Gdiplus::Graphics* gdiplusengine::Target() const {
     return backBufferMode_ && backGraphics_ ? backGraphics_.get() : windowGraphics_.get();
 }
 
+void gdiplusengine::RedrawAll() {
+    redrawAll_ = true;
+}
+
+void gdiplusengine::InvalidatePicture() {
+    RedrawAll();
+}
+
+// What is on the window no longer follows the frames: the next tick draws all.
+void gdiplusengine::ForgetShownFrame() {
+    diff_.Reset();
+    RedrawAll();
+}
+
 void gdiplusengine::Resize() {
     MakeBackBuffer();
 }
 
 void gdiplusengine::BeginDraw() {
     backBufferMode_ = true;
+    partial_ = backGraphics_ && !redrawAll_ && changedKnown_ && comparedFrame_;
+    drawnFrame_ = nullptr;
+    drawnBitmap_ = nullptr;
+    textDrawn_ = false;
 }
 
 void gdiplusengine::EndDraw() {
-    if (backBufferMode_ && backBitmap_) {
-        windowGraphics_->DrawImage(backBitmap_.get(), DrawingRect());
+    if (backBufferMode_ && backSurface_) {
+        WindowDC window(window_);
+        if (partial_) {
+            for (const Gdiplus::Rect& r : changed_) {
+                BitBlt(window.get(), r.X, r.Y, r.Width, r.Height, backSurface_->dc.get(), r.X - left_, r.Y - top_,
+                       SRCCOPY);
+            }
+        } else {
+            BitBlt(window.get(), left_, top_, drawWidth_, drawHeight_, backSurface_->dc.get(), 0, 0, SRCCOPY);
+        }
+        if (drawnFrame_ && drawnFrame_ == comparedFrame_) {
+            diff_.Accept();
+        } else {
+            diff_.Reset();
+        }
+        // The tick after the overlay draws all too, to take the text away.
+        redrawAll_ = textDrawn_;
     }
     backBufferMode_ = false;
+    partial_ = false;
 }
 
-Gdiplus::Bitmap* gdiplusengine::ScaledBackground() {
+gdiplusengine::Surface* gdiplusengine::ScaledBackground() {
     if (scaledBackground_) return scaledBackground_.get();
     Gdiplus::Image* picture = backgroundImage_ ? backgroundImage_.get() : capturedBackground_.get();
     if (!picture) return nullptr;
-    auto scaled = MakeGdiplus<Gdiplus::Bitmap>(drawWidth_, drawHeight_, PixelFormat32bppPARGB);
-    if (!scaled) return nullptr;
-    Gdiplus::Graphics graphics(scaled.get());
-    graphics.SetInterpolationMode(interpolation_);
-    if (graphics.DrawImage(picture, Gdiplus::Rect(0, 0, drawWidth_, drawHeight_)) != Gdiplus::Ok) return nullptr;
+    auto scaled = std::make_unique<Surface>();
+    if (!scaled->Make(drawWidth_, drawHeight_)) return nullptr;
+    {
+        auto bitmap = MakeGdiplus<Gdiplus::Bitmap>(drawWidth_, drawHeight_, drawWidth_ * 4, PixelFormat32bppPARGB,
+                                                   reinterpret_cast<BYTE*>(scaled->pixels));
+        if (!bitmap) return nullptr;
+        auto graphics = MakeGdiplus<Gdiplus::Graphics>(bitmap.get());
+        if (!graphics) return nullptr;
+        graphics->SetInterpolationMode(interpolation_);
+        if (graphics->DrawImage(picture, Gdiplus::Rect(0, 0, drawWidth_, drawHeight_)) != Gdiplus::Ok) return nullptr;
+    }
     scaledBackground_ = std::move(scaled);
     return scaledBackground_.get();
 }
 
+// Background of the whole drawing rectangle, or of the changed rectangles:
+// the stretched background copied pixel for pixel, or opaque black.
 void gdiplusengine::DrawBackground() {
-    Gdiplus::Graphics* target = Target();
-    if (Gdiplus::Bitmap* scaled = ScaledBackground()) {
-        // Copied at its own size: no interpolation mode changes a pixel.
-        Gdiplus::InterpolationMode mode = target->GetInterpolationMode();
-        target->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
-        target->DrawImage(scaled, DrawingRect());
-        target->SetInterpolationMode(mode);
+    if (!backBufferMode_ || !backSurface_) {
+        ForgetShownFrame();
+        if (Surface* scaled = ScaledBackground()) {
+            WindowDC window(window_);
+            BitBlt(window.get(), left_, top_, drawWidth_, drawHeight_, scaled->dc.get(), 0, 0, SRCCOPY);
+            return;
+        }
+        Gdiplus::SolidBrush black(Gdiplus::Color(255, 0, 0, 0));
+        windowGraphics_->FillRectangle(&black, DrawingRect());
         return;
     }
-    Gdiplus::SolidBrush black(Gdiplus::Color(255, 0, 0, 0));
-    target->FillRectangle(&black, DrawingRect());
+    if (partial_) {
+        for (const Gdiplus::Rect& r : changed_) PaintBackground(r);
+    } else {
+        PaintBackground(DrawingRect());
+    }
+}
+
+void gdiplusengine::PaintBackground(const Gdiplus::Rect& area) {
+    const Gdiplus::Rect r = Intersection(Gdiplus::Rect(area.X - left_, area.Y - top_, area.Width, area.Height),
+                                         Gdiplus::Rect(0, 0, drawWidth_, drawHeight_));
+    if (r.Width <= 0 || r.Height <= 0) return;
+    GdiFlush();
+    uint32_t* rows = backSurface_->pixels;
+    const size_t stride = static_cast<size_t>(drawWidth_);
+    if (Surface* scaled = ScaledBackground()) {
+        for (int32_t y = r.Y; y < r.Y + r.Height; ++y) {
+            std::memcpy(rows + y * stride + r.X, scaled->pixels + y * stride + r.X, r.Width * sizeof(uint32_t));
+        }
+        return;
+    }
+    for (int32_t y = r.Y; y < r.Y + r.Height; ++y) {
+        std::fill_n(rows + y * stride + r.X, r.Width, kOpaqueBlack);
+    }
+}
+
+// A tick that began as a partial one draws the whole picture after all:
+// the background again, and the frame already drawn.
+void gdiplusengine::UpgradeToWholePicture() {
+    partial_ = false;
+    PaintBackground(DrawingRect());
+    if (drawnBitmap_) backGraphics_->DrawImage(drawnBitmap_, DrawingRect());
 }
 
 void gdiplusengine::DrawFrame(EngineFrame* frame) {
     auto* own = static_cast<GdiplusFrame*>(frame);
-    if (!own || !own->bitmap) return;
-    Target()->DrawImage(own->bitmap.get(), DrawingRect());
+    Gdiplus::Bitmap* bitmap = own ? own->bitmap() : nullptr;
+    if (!backBufferMode_ || !backGraphics_) {
+        ForgetShownFrame();
+        if (bitmap) windowGraphics_->DrawImage(bitmap, DrawingRect());
+        return;
+    }
+    if (partial_ && frame != comparedFrame_) UpgradeToWholePicture();
+    drawnFrame_ = frame;
+    drawnBitmap_ = bitmap;
+    if (!bitmap) return;
+    if (!partial_) {
+        backGraphics_->DrawImage(bitmap, DrawingRect());
+        return;
+    }
+    if (changed_.empty()) return;
+    // Clipped, not drawn in pieces: every pixel is sampled as in a whole draw.
+    Gdiplus::Region clip(changed_[0]);
+    for (size_t i = 1; i < changed_.size(); ++i) clip.Union(changed_[i]);
+    backGraphics_->SetClip(&clip);
+    backGraphics_->DrawImage(bitmap, DrawingRect());
+    backGraphics_->ResetClip();
 }
 
 void gdiplusengine::DrawOverlayText(const wchar_t* text, uint32_t length) {
     if (!text || length == 0) return;
+    if (backBufferMode_ && backGraphics_) {
+        if (partial_) UpgradeToWholePicture();
+        textDrawn_ = true;
+    } else {
+        ForgetShownFrame();
+    }
     std::unique_ptr<Gdiplus::Font> font = OverlayFont();
     if (!font) return;
     Gdiplus::SolidBrush red(Gdiplus::Color(255, 255, 0, 0));
@@ -230,6 +380,7 @@ void gdiplusengine::DrawOverlayText(const wchar_t* text, uint32_t length) {
 
 bool gdiplusengine::LoadBackground(const wchar_t* path) {
     if (!path || path[0] == L'\0' || wcsnlen(path, MAX_PATH) == MAX_PATH) return false;
+    RedrawAll();
     backgroundImage_.reset();
     scaledBackground_.reset();
     auto image = MakeGdiplus<Gdiplus::Image>(path);
@@ -239,6 +390,7 @@ bool gdiplusengine::LoadBackground(const wchar_t* path) {
 }
 
 void gdiplusengine::CaptureBackground() {
+    RedrawAll();
     OwnedDC display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     if (!display.get()) return;
     int width = GetDeviceCaps(display.get(), HORZRES);
@@ -256,24 +408,107 @@ void gdiplusengine::CaptureBackground() {
     scaledBackground_.reset();
 }
 
+bool gdiplusengine::SetPalette(Gdiplus::Bitmap& bitmap) {
+    if (palette_.empty() || paletteColor_ != foregroundColor_) {
+        BuildPalette(&palette_, foregroundColor_);
+        paletteColor_ = foregroundColor_;
+    }
+    return bitmap.SetPalette(reinterpret_cast<const Gdiplus::ColorPalette*>(palette_.data())) == Gdiplus::Ok;
+}
+
+// The 8-bit DIB of the frame last deleted when it has this size, else a new one.
+std::unique_ptr<GdiplusDecodedFrame> gdiplusengine::TakeDecoded(int32_t width, int32_t height) {
+    if (spareDecoded_ && spareDecoded_->width == width && spareDecoded_->height == height) {
+        return std::move(spareDecoded_);
+    }
+    spareDecoded_.reset();
+    auto decoded = std::unique_ptr<GdiplusDecodedFrame>(new (std::nothrow) GdiplusDecodedFrame);
+    if (!decoded) return nullptr;
+    GreyBitmapInfo plain(width, height, BI_RGB, 0);
+    void* bits = nullptr;
+    decoded->dib.reset(CreateDIBSection(nullptr, plain.get(), DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!decoded->dib.get() || !bits) return nullptr;
+    decoded->bits = static_cast<uint8_t*>(bits);
+    decoded->width = width;
+    decoded->height = height;
+    return decoded;
+}
+
+// Decodes the RLE8 stream with GDI into an uncompressed 8-bit DIB section
+// and gives it a GDI+ bitmap with the current palette.
+std::unique_ptr<GdiplusDecodedFrame> gdiplusengine::Decode(const GreyBitmapInfo& rle, const uint8_t* data) {
+    const int32_t width = rle.header.biWidth;
+    const int32_t height = rle.header.biHeight;
+    if (width <= 0 || height <= 0) return nullptr;
+    std::unique_ptr<GdiplusDecodedFrame> decoded = TakeDecoded(width, height);
+    if (!decoded) return nullptr;
+    if (!decodeDc_.get()) decodeDc_.reset(CreateCompatibleDC(nullptr));
+    GdiFlush();
+    // Pixels the stream skips stay black, as in a new DIB section.
+    std::memset(decoded->bits, 0, GreyStride(width) * static_cast<size_t>(height));
+    if (SetDIBits(decodeDc_.get(), decoded->dib.get(), 0, static_cast<UINT>(height), data, rle.get(),
+                  DIB_RGB_COLORS) == 0) {
+        return nullptr;
+    }
+    GdiFlush();
+    if (!decoded->bitmap) {
+        GreyBitmapInfo plain(width, height, BI_RGB, 0);
+        decoded->bitmap = MakeBitmap(plain.get(), decoded->bits);
+        decoded->paletteSet = false;
+        if (!decoded->bitmap) return nullptr;
+    }
+    if (!decoded->paletteSet || decoded->paletteColor != foregroundColor_) {
+        decoded->paletteSet = SetPalette(*decoded->bitmap);
+        decoded->paletteColor = foregroundColor_;
+        if (!decoded->paletteSet) return nullptr;
+    }
+    return decoded;
+}
+
 EngineFrame* gdiplusengine::CreateFrame(const uint8_t* data, uint32_t size,
                                         int32_t width, int32_t height, uint32_t bitCount) {
     if (bitCount != 8 || !data) return nullptr;
     std::unique_ptr<GdiplusFrame> frame(new (std::nothrow) GdiplusFrame);
     if (!frame) return nullptr;
     GreyBitmapInfo rle(width, height, BI_RLE8, size);
-    // GDI+ only reads the stream; its interface is not const-correct.
-    void* bits = const_cast<uint8_t*>(data);
-    frame->bitmap = MakeBitmap(rle.get(), bits);
-    if (!frame->bitmap) BuildFromDecodedDib(*frame, rle, data);
-    if (frame->bitmap && !SetFramePalette(*frame->bitmap, foregroundColor_)) {
-        frame->bitmap.reset();
+    if (gdiplusTakesRle_) {
+        // GDI+ only reads the stream; its interface is not const-correct.
+        frame->direct = MakeBitmap(rle.get(), const_cast<uint8_t*>(data));
+        if (!frame->direct) {
+            gdiplusTakesRle_ = false;  // it will not take the next one either
+        } else if (!SetPalette(*frame->direct)) {
+            frame->direct.reset();
+        }
+    }
+    if (!gdiplusTakesRle_) frame->decoded = Decode(rle, data);
+
+    comparedFrame_ = nullptr;
+    changedKnown_ = false;
+    if (frame->bitmap()) {
+        std::vector<FilmRect> changed;
+        changedKnown_ = diff_.Compare(data, size, width, height, &changed);
+        changed_.clear();
+        const int32_t margin = interpolation_ == Gdiplus::InterpolationModeNearestNeighbor ? 0 : kSmoothingMargin;
+        for (const FilmRect& r : changed) {
+            FilmRect d = DestinationRect(r, width, height, drawWidth_, drawHeight_, margin);
+            if (d.right > d.left && d.bottom > d.top) {
+                changed_.emplace_back(left_ + d.left, top_ + d.top, d.right - d.left, d.bottom - d.top);
+            }
+        }
+        comparedFrame_ = frame.get();
     }
     return frame.release();
 }
 
 void gdiplusengine::DeleteFrame(EngineFrame* frame) {
-    delete static_cast<GdiplusFrame*>(frame);
+    if (!frame) return;
+    if (frame == comparedFrame_) comparedFrame_ = nullptr;
+    if (frame == drawnFrame_) {
+        drawnFrame_ = nullptr;
+        drawnBitmap_ = nullptr;
+    }
+    std::unique_ptr<GdiplusFrame> own(static_cast<GdiplusFrame*>(frame));
+    if (own->decoded) spareDecoded_ = std::move(own->decoded);
 }
 
 uint32_t gdiplusengine::GetParam1Count() {
@@ -292,6 +527,7 @@ void gdiplusengine::SetParam1(uint32_t index) {
     if (index > kInterpolationDefaultAlias) return;
     interpolation_ = index < kInterpolationCount ? kInterpolationModes[index] : Gdiplus::InterpolationModeDefault;
     scaledBackground_.reset();
+    RedrawAll();
     windowGraphics_->SetInterpolationMode(interpolation_);
     if (backGraphics_) backGraphics_->SetInterpolationMode(interpolation_);
 }
@@ -310,4 +546,5 @@ int gdiplusengine::GetParam2Option(uint32_t index, wchar_t* buffer, uint32_t cap
 
 void gdiplusengine::SetParam2(uint32_t index) {
     foregroundColor_ = index;
+    RedrawAll();
 }

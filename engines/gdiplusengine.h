@@ -9,8 +9,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
+#include "engines/FrameDiff.h"
+#include "engines/GdiGuards.h"
 #include "engines/gengine.h"
+
+struct GdiplusDecodedFrame;
+struct GreyBitmapInfo;
 
 class gdiplusengine : public gengine {
 public:
@@ -38,15 +44,35 @@ public:
     int GetParam2Name(wchar_t* buffer, uint32_t capacity) override;
     int GetParam2Option(uint32_t index, wchar_t* buffer, uint32_t capacity) override;
     void SetParam2(uint32_t index) override;
+    void InvalidatePicture() override;
 
     // The rectangle every picture is stretched over: the client area grown
     // by one pixel to the right and at the bottom.
     Gdiplus::Rect DrawingRect() const { return Gdiplus::Rect(left_, top_, drawWidth_, drawHeight_); }
 
 private:
+    // A 32-bit top-down DIB section selected into its own memory DC, so that
+    // GDI copies into and out of it and GDI+ draws on its pixels.
+    struct Surface {
+        GdiBitmap dib;
+        OwnedDC dc;
+        HGDIOBJ oldBitmap = nullptr;
+        uint32_t* pixels = nullptr;
+        int32_t width = 0, height = 0;
+        ~Surface();
+        bool Make(int32_t w, int32_t h);
+    };
+
     void MakeBackBuffer();
     Gdiplus::Graphics* Target() const;
-    Gdiplus::Bitmap* ScaledBackground();
+    Surface* ScaledBackground();
+    void RedrawAll();
+    void PaintBackground(const Gdiplus::Rect& area);
+    void UpgradeToWholePicture();
+    void ForgetShownFrame();
+    std::unique_ptr<GdiplusDecodedFrame> TakeDecoded(int32_t width, int32_t height);
+    std::unique_ptr<GdiplusDecodedFrame> Decode(const GreyBitmapInfo& rle, const uint8_t* data);
+    bool SetPalette(Gdiplus::Bitmap& bitmap);
 
     HWND window_;
     std::unique_ptr<Gdiplus::Graphics> windowGraphics_;
@@ -55,7 +81,9 @@ private:
     int32_t drawWidth_ = 0;
     int32_t drawHeight_ = 0;
     bool backBufferMode_ = false;
-    // The bitmap before the Graphics made on it, so that the Graphics goes first.
+    // The back buffer's pixels, then the bitmap on them, then the Graphics
+    // made on that bitmap: declared in this order so they go in reverse.
+    std::unique_ptr<Surface> backSurface_;
     std::unique_ptr<Gdiplus::Bitmap> backBitmap_;
     std::unique_ptr<Gdiplus::Graphics> backGraphics_;
     std::unique_ptr<Gdiplus::Image> backgroundImage_;
@@ -63,8 +91,29 @@ private:
     // The current background already stretched over the drawing rectangle
     // with the current interpolation mode, so that a tick only copies it;
     // dropped whenever the background, the mode or the size changes.
-    std::unique_ptr<Gdiplus::Bitmap> scaledBackground_;
+    std::unique_ptr<Surface> scaledBackground_;
     uint32_t foregroundColor_ = 0;
     // Kept so that a rebuilt back buffer scales as the user chose.
     Gdiplus::InterpolationMode interpolation_ = Gdiplus::InterpolationModeDefault;
+
+    // Frame decoding: GDI+ is asked once to take a compressed stream; after
+    // a refusal GDI decodes every frame into a reused 8-bit DIB section.
+    bool gdiplusTakesRle_ = true;
+    OwnedDC decodeDc_;
+    std::unique_ptr<GdiplusDecodedFrame> spareDecoded_;
+    std::vector<uint8_t> palette_;  // for paletteColor_
+    uint32_t paletteColor_ = 0;
+
+    // The changed region: what the frame made last differs from the frame on
+    // the window, in back-buffer pixels. Only a tick that draws that frame
+    // with nothing else changed draws and shows just these rectangles.
+    FrameDiff diff_;
+    std::vector<Gdiplus::Rect> changed_;
+    bool changedKnown_ = false;
+    const EngineFrame* comparedFrame_ = nullptr;
+    const EngineFrame* drawnFrame_ = nullptr;
+    Gdiplus::Bitmap* drawnBitmap_ = nullptr;
+    bool redrawAll_ = true;     // the next tick draws the whole picture
+    bool partial_ = false;      // this tick draws only changed_
+    bool textDrawn_ = false;    // this tick has the overlay
 };
