@@ -1,6 +1,8 @@
 // The GDI engine. Frames stay compressed: GDI decodes the RLE8 bits at every
 // StretchDIBits. The background is a loaded image (decoded by GDI+ into a
-// DIB section) or a copy of the screen, both kept in a memory DC.
+// DIB section) or a copy of the screen, both kept in a memory DC. Between two
+// whole pictures only the window pixels whose film pixels changed are drawn:
+// the usual full-size drawing, clipped to them, then copied to the window.
 #include "engines/gdiengine.h"
 
 #include <gdiplus.h>
@@ -25,6 +27,9 @@ struct GdiFrame : EngineFrame {
 
 // Both parameters offer the same four options: white, black, unchanged, inverted.
 constexpr uint32_t kOptionCount = 4;
+
+// Film pixels around a change that a stretch may still read.
+constexpr int32_t kStretchMargin = 1;
 const UINT kOptionStringIds[kOptionCount] = {IDS_GDI_WHITE, IDS_GDI_BLACK, IDS_GDI_UNCHANGED, IDS_GDI_INVERT};
 
 int LoadLabel(UINT id, wchar_t* buffer, uint32_t capacity) {
@@ -143,6 +148,8 @@ gdiengine::gdiengine(HWND window) : window_(window) {
 
 gdiengine::~gdiengine() = default;
 
+void gdiengine::InvalidatePicture() { redrawAll_ = true; }
+
 void gdiengine::MakeBackBuffer() {
     backBufferDc_.reset();
     backBufferBitmap_.reset(CreateCompatibleBitmap(windowDc_.get(), width_, height_));
@@ -159,23 +166,103 @@ void gdiengine::Resize() {
     width_ = clientRect_.right - clientRect_.left;
     height_ = clientRect_.bottom - clientRect_.top;
     windowDc_.reset(window_);
+    invertedDc_.reset();
+    invertedBitmap_.reset();
     MakeBackBuffer();
+    redrawAll_ = true;
 }
 
-void gdiengine::BeginDraw() { backBufferMode_ = true; }
+void gdiengine::BeginDraw() {
+    backBufferMode_ = true;
+    drawnFrame_ = nullptr;
+    frameDrawn_ = false;
+    overlayDrawn_ = false;
+    partial_ = SelectChangedRegion();
+}
+
+bool gdiengine::SelectChangedRegion() {
+    region_.clear();
+    // Without a background each draw lands on the last picture, so only a
+    // whole draw gives the same pixels as before.
+    if (redrawAll_ || !changedKnown_ || !comparedFrame_ || !backgroundDc_ || !backBufferBitmap_.get())
+        return false;
+    const GdiFrame* frame = static_cast<const GdiFrame*>(comparedFrame_);
+    clipRegion_.reset(CreateRectRgn(0, 0, 0, 0));
+    if (!clipRegion_.get()) return false;
+    for (const FilmRect& changed : changed_) {
+        const FilmRect d = DestinationRect(changed, frame->info.header.biWidth, frame->info.header.biHeight,
+                                           width_, height_, kStretchMargin);
+        if (d.left >= d.right || d.top >= d.bottom) continue;
+        region_.push_back(RECT{d.left, d.top, d.right, d.bottom});
+        GdiObject<HRGN> part(CreateRectRgn(d.left, d.top, d.right, d.bottom));
+        if (!part.get() || CombineRgn(clipRegion_.get(), clipRegion_.get(), part.get(), RGN_OR) == ERROR) {
+            clipRegion_.reset();
+            region_.clear();
+            return false;
+        }
+    }
+    SelectClipRgn(backBufferDc_.get(), clipRegion_.get());
+    return true;
+}
+
+void gdiengine::EndPartialDraw() {
+    SelectClipRgn(backBufferDc_.get(), nullptr);
+    clipRegion_.reset();
+    partial_ = false;
+}
+
+// A draw that began partial but draws more than the changed frame (another
+// frame, the overlay) falls back to the whole picture.
+void gdiengine::DrawWholePicture() {
+    EndPartialDraw();
+    region_.clear();
+    DrawBackground();
+    if (frameDrawn_) DrawFrame(drawnFrame_);
+}
 
 void gdiengine::EndDraw() {
-    if (backBufferMode_) BitBlt(windowDc_.get(), 0, 0, width_, height_, backBufferDc_.get(), 0, 0, SRCCOPY);
+    if (!backBufferMode_) return;
+    lastDrawPartial_ = partial_;
+    if (partial_) {
+        for (const RECT& r : region_) {
+            BitBlt(windowDc_.get(), r.left, r.top, r.right - r.left, r.bottom - r.top, backBufferDc_.get(), r.left,
+                   r.top, SRCCOPY);
+        }
+        EndPartialDraw();
+    } else {
+        BitBlt(windowDc_.get(), 0, 0, width_, height_, backBufferDc_.get(), 0, 0, SRCCOPY);
+    }
     backBufferMode_ = false;
+    // The window now shows the compared frame: later frames are compared with it.
+    if (frameDrawn_ && drawnFrame_ && drawnFrame_ == comparedFrame_) {
+        diff_.Accept();
+        changed_.clear();
+        redrawAll_ = overlayDrawn_;
+    } else {
+        diff_.Reset();
+        redrawAll_ = true;
+    }
 }
 
 void gdiengine::DrawBackground() {
+    if (!backBufferMode_) {
+        redrawAll_ = true;
+        diff_.Reset();
+    }
     if (!backgroundDc_) return;
     StretchBlt(Target(), 0, 0, width_, height_, backgroundDc_, 0, 0, backgroundWidth_, backgroundHeight_,
                SRCCOPY);
 }
 
 void gdiengine::DrawFrame(EngineFrame* frame) {
+    if (!backBufferMode_) {
+        redrawAll_ = true;
+        diff_.Reset();
+    } else {
+        if (partial_ && frame != comparedFrame_) DrawWholePicture();
+        drawnFrame_ = frame;
+        frameDrawn_ = true;
+    }
     if (!frame || mode_.rasterOperation == 0) return;
     const GdiFrame* f = static_cast<const GdiFrame*>(frame);
     const BITMAPINFO* info = f->info.get();
@@ -195,18 +282,39 @@ void gdiengine::DrawFrame(EngineFrame* frame) {
 
     // No single raster operation combines an inverted source this way, so
     // the inverted frame is drawn into a bitmap of its own first.
-    GdiBitmap invertedBitmap(CreateCompatibleBitmap(windowDc_.get(), width_, height_));
-    OwnedDC inverted(CreateCompatibleDC(windowDc_.get()));
-    SelectObject(inverted.get(), invertedBitmap.get());
-    StretchDIBits(inverted.get(), 0, 0, width_, height_, 0, 0, frameWidth, frameHeight, f->data, info,
+    HDC inverted = InvertedFrameDc();
+    if (!inverted) return;
+    if (partial_) SelectClipRgn(inverted, clipRegion_.get());
+    StretchDIBits(inverted, 0, 0, width_, height_, 0, 0, frameWidth, frameHeight, f->data, info,
                   DIB_RGB_COLORS, NOTSRCCOPY);
+    if (partial_) SelectClipRgn(inverted, nullptr);
     if (mode_.invertDestinationFirst)
-        StretchBlt(target, 0, 0, width_, height_, inverted.get(), 0, 0, width_, height_, DSTINVERT);
-    StretchBlt(target, 0, 0, width_, height_, inverted.get(), 0, 0, width_, height_, mode_.rasterOperation);
+        StretchBlt(target, 0, 0, width_, height_, inverted, 0, 0, width_, height_, DSTINVERT);
+    StretchBlt(target, 0, 0, width_, height_, inverted, 0, 0, width_, height_, mode_.rasterOperation);
+}
+
+// Null when no bitmap of the window's size can be had: the frame is then not
+// drawn, rather than drawn through the DC's 1x1 monochrome default bitmap.
+HDC gdiengine::InvertedFrameDc() {
+    if (invertedDc_.get()) return invertedDc_.get();
+    invertedBitmap_.reset(CreateCompatibleBitmap(windowDc_.get(), width_, height_));
+    if (!invertedBitmap_.get()) return nullptr;
+    invertedDc_.reset(CreateCompatibleDC(windowDc_.get()));
+    if (!invertedDc_.get()) {
+        invertedBitmap_.reset();
+        return nullptr;
+    }
+    SelectObject(invertedDc_.get(), invertedBitmap_.get());
+    return invertedDc_.get();
 }
 
 void gdiengine::DrawOverlayText(const wchar_t* text, uint32_t length) {
     if (!text || length == 0) return;
+    // The text's cells lie outside the changed region, and the next picture
+    // must cover them again.
+    if (partial_ && backBufferMode_) DrawWholePicture();
+    overlayDrawn_ = true;
+    redrawAll_ = true;
     TextOutW(Target(), 0, 0, text, length > INT_MAX ? INT_MAX : static_cast<int>(length));
 }
 
@@ -214,6 +322,7 @@ bool gdiengine::LoadBackground(const wchar_t* path) {
     if (image_ && backgroundDc_ == image_->dc()) backgroundDc_ = nullptr;
     image_.reset();
     image_ = BackgroundImage::Load(path, windowDc_.get());
+    redrawAll_ = true;
     if (!image_) return false;
     captureDc_.reset();
     captureBitmap_.reset();
@@ -229,13 +338,19 @@ void gdiengine::CaptureBackground() {
     captureBitmap_.reset();
     // The capture replaces a loaded image for good, so the image can go.
     image_.reset();
+    redrawAll_ = true;
 
     OwnedDC display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     if (!display.get()) return;
     backgroundWidth_ = GetDeviceCaps(display.get(), HORZRES);
     backgroundHeight_ = GetDeviceCaps(display.get(), VERTRES);
     captureBitmap_.reset(CreateCompatibleBitmap(display.get(), backgroundWidth_, backgroundHeight_));
+    if (!captureBitmap_.get()) return;  // no capture rather than the DC's 1x1 monochrome bitmap
     captureDc_.reset(CreateCompatibleDC(display.get()));
+    if (!captureDc_.get()) {
+        captureBitmap_.reset();
+        return;
+    }
     SelectObject(captureDc_.get(), captureBitmap_.get());
     BitBlt(captureDc_.get(), 0, 0, backgroundWidth_, backgroundHeight_, display.get(), 0, 0, SRCCOPY);
     backgroundDc_ = captureDc_.get();
@@ -246,10 +361,22 @@ EngineFrame* gdiengine::CreateFrame(const uint8_t* data, uint32_t size, int32_t 
     if (bitCount != 8) return nullptr;
     // Positive height: rows bottom-up, as the film stores them. GDI decodes
     // the borrowed bytes afresh at every draw.
-    return new (std::nothrow) GdiFrame(data, size, width, height);
+    GdiFrame* frame = new (std::nothrow) GdiFrame(data, size, width, height);
+    if (!frame) return nullptr;
+    changedKnown_ = diff_.Compare(data, size, width, height, &changed_);
+    comparedFrame_ = frame;
+    return frame;
 }
 
-void gdiengine::DeleteFrame(EngineFrame* frame) { delete static_cast<GdiFrame*>(frame); }
+void gdiengine::DeleteFrame(EngineFrame* frame) {
+    if (!frame) return;
+    if (frame == comparedFrame_) {
+        comparedFrame_ = nullptr;
+        changedKnown_ = false;
+    }
+    if (frame == drawnFrame_) drawnFrame_ = nullptr;
+    delete static_cast<GdiFrame*>(frame);
+}
 
 uint32_t gdiengine::GetParam1Count() { return kOptionCount; }
 
@@ -262,6 +389,7 @@ int gdiengine::GetParam1Option(uint32_t index, wchar_t* buffer, uint32_t capacit
 }
 
 void gdiengine::SetParam1(uint32_t index) {
+    redrawAll_ = true;
     param1_ = index;
     mode_ = ChooseGdiDrawMode(param1_, param2_);
 }
@@ -277,6 +405,7 @@ int gdiengine::GetParam2Option(uint32_t index, wchar_t* buffer, uint32_t capacit
 }
 
 void gdiengine::SetParam2(uint32_t index) {
+    redrawAll_ = true;
     param2_ = index;
     mode_ = ChooseGdiDrawMode(param1_, param2_);
 }

@@ -8,7 +8,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
+#include "engines/FrameDiff.h"
 #include "engines/GdiGuards.h"
 #include "engines/gengine.h"
 
@@ -50,16 +52,25 @@ public:
     int GetParam2Name(wchar_t* buffer, uint32_t capacity) override;
     int GetParam2Option(uint32_t index, wchar_t* buffer, uint32_t capacity) override;
     void SetParam2(uint32_t index) override;
+    void InvalidatePicture() override;
 
     const GdiDrawMode& DrawMode() const { return mode_; }
     int32_t Width() const { return width_; }
     int32_t Height() const { return height_; }
+    // Whether the draw under way (or the last one) was limited to the changed region.
+    bool LastDrawWasPartial() const { return lastDrawPartial_; }
 
 private:
     class BackgroundImage;
 
     void MakeBackBuffer();
     HDC Target() const { return backBufferMode_ ? backBufferDc_.get() : windowDc_.get(); }
+    // The window pixels the last compared frame changed, as a clip region of
+    // the back buffer; false when the whole picture must be drawn.
+    bool SelectChangedRegion();
+    void DrawWholePicture();
+    void EndPartialDraw();
+    HDC InvertedFrameDc();
 
     HWND window_;
     RECT clientRect_ = {};
@@ -83,4 +94,23 @@ private:
     GdiDrawMode mode_;
     uint32_t param1_ = 0;
     uint32_t param2_ = 0;
+
+    // Drawing only what changed: the frame on screen is known to diff_ once
+    // drawn and shown; comparedFrame_ is the frame whose changes changed_
+    // holds (film rectangles), changedKnown_ false when it must be drawn whole.
+    FrameDiff diff_;
+    std::vector<FilmRect> changed_;
+    const EngineFrame* comparedFrame_ = nullptr;
+    bool changedKnown_ = false;
+    bool redrawAll_ = true;
+    bool partial_ = false;
+    bool lastDrawPartial_ = false;
+    bool overlayDrawn_ = false;
+    std::vector<RECT> region_;     // the window rectangles of a partial draw
+    GdiObject<HRGN> clipRegion_;   // the same as a region
+    EngineFrame* drawnFrame_ = nullptr;
+    bool frameDrawn_ = false;
+    // The inverted frame of the inverting modes, kept at the window's size.
+    GdiBitmap invertedBitmap_;
+    OwnedDC invertedDc_;
 };

@@ -81,6 +81,9 @@ void player::Tick(HWND window) {
     if (!engine_) return;
     const uint32_t now = clock_();
     frameIndex_ = FrameDue(startTick_, now);
+    // The 16 ms timer comes about twice per frame: the second tick has
+    // nothing new to show unless the overlay's line may have changed.
+    if (shown_ && frameIndex_ == shownIndex_ && !settings_->DisplayFrameRate) return;
     meter_.Count(now);
 
     EngineFrame* frame = reader_.ReadFrame(frameIndex_, engine_.get());
@@ -93,9 +96,25 @@ void player::Tick(HWND window) {
         }
         RestartFilm();
     }
+    Draw(window, frame, frameIndex_);
+}
 
+void player::Paint(HWND window) {
+    PAINTSTRUCT paint;
+    BeginPaint(window, &paint);
+    EndPaint(window, &paint);
+    // Before the first tick there is nothing to repaint: that tick draws all.
+    if (!engine_ || !shown_) return;
+    EngineFrame* frame = reader_.ReadFrame(shownIndex_, engine_.get());
+    if (!frame) return;
+    engine_->InvalidatePicture();
+    Draw(window, frame, shownIndex_);
+}
+
+// Draws `frame` (frame number `frameIndex`) and hands it back to the engine.
+void player::Draw(HWND window, EngineFrame* frame, uint32_t frameIndex) {
     wchar_t text[kOverlayChars];
-    const uint32_t length = FormatOverlay(text, meter_.rate, frameIndex_, reader_.FrameCount());
+    const uint32_t length = FormatOverlay(text, meter_.rate, frameIndex, reader_.FrameCount());
 
     engine_->BeginDraw();
     engine_->DrawBackground();
@@ -104,6 +123,8 @@ void player::Tick(HWND window) {
     engine_->EndDraw();
     UpdateWindow(window);
     engine_->DeleteFrame(frame);
+    shownIndex_ = frameIndex;
+    shown_ = true;
 }
 
 // Frame 0 has just been read: the clock restarts from this moment, not from
@@ -131,6 +152,10 @@ LRESULT SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_TIMER:
         if (g_player) g_player->Tick(window);
+        return 0;
+    case WM_PAINT:
+        if (!g_player) break;
+        g_player->Paint(window);
         return 0;
     case WM_DESTROY:
         if (g_player) {

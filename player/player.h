@@ -26,7 +26,9 @@ constexpr uint32_t kOverlayChars = 256;
 // start still gives the right frame.
 uint32_t FrameDue(uint32_t startTick, uint32_t now);
 
-// Counts redraws per second. A counting window closes when more than a
+// Counts redraws per second: with the overlay shown every tick redraws, as
+// the overlay's line changes; without it a tick whose frame is already on
+// screen draws nothing and is not counted. A counting window closes when more than a
 // second has passed since it opened; the next one opens exactly one second
 // later, so after a stall the shown rate catches up one second per tick.
 struct RateMeter {
@@ -61,8 +63,10 @@ public:
     // and starts the timer and the music. A film that cannot be opened
     // posts the quit message instead.
     void StartWithEngine(HWND window, std::unique_ptr<gengine> engine);
-    // Shows the frame due now.
+    // Shows the frame due now, unless it is on screen already and no overlay is shown.
     void Tick(HWND window);
+    // Answers WM_PAINT: validates the window and draws the whole picture of the frame on screen.
+    void Paint(HWND window);
     // Halts the music, stops the timer, drops the engine, posts the quit message.
     void Stop(HWND window);
 
@@ -74,11 +78,14 @@ public:
 
 private:
     void RestartFilm();
+    void Draw(HWND window, EngineFrame* frame, uint32_t frameIndex);
 
     HWND window_ = nullptr;
     std::unique_ptr<gengine> engine_;
     uint32_t frameIndex_ = 0;
     uint32_t startTick_ = 0;
+    uint32_t shownIndex_ = 0;
+    bool shown_ = false;  // shownIndex_ is the frame the window shows
     RateMeter meter_;
     animreader reader_;
     bgmplayer music_;
@@ -87,6 +94,6 @@ private:
 };
 
 // The window procedure of the player, reached through the host's own. It
-// handles creation, the timer and destruction, and hands every other
+// handles creation, the timer, painting and destruction, and hands every other
 // message to DefSaverProc.
 LRESULT SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,285 @@
+// Drawing only what changed must show what a whole redraw shows. Films (a
+// still one, a small moving figure, one whose every pixel changes, one that
+// loops) are played frame by frame in every engine and option; after each
+// frame the window is read, the same frame is drawn whole, and the two
+// pictures must be equal pixel for pixel. Also: the player's ticks that have
+// nothing new to show, and its repaint.
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/EngineTestKit.h"
+#include "common/FilmBuilder.h"
+#include "common/GraphicsEnvironment.h"
+#include "common/TestImages.h"
+#include "engines/EngineFactory.h"
+#include "engines/gdiengine.h"
+#include "player/player.h"
+#include "saver/SaverHarness.h"
+
+namespace {
+
+using testing_support::DrawPicture;
+using testing_support::GreyPicture;
+using testing_support::ScopedFrame;
+using testing_support::ScratchDir;
+using testing_support::TestWindow;
+using testing_support::WindowPixels;
+
+struct Film {
+    std::string name;
+    std::vector<GreyPicture> frames;
+};
+
+// A grey disc beside the walking figure, so the smoothing modes have grey edges to blend.
+GreyPicture Walker(int32_t width, int32_t height, uint32_t step) {
+    GreyPicture picture = testing_support::Silhouette(width, height, step);
+    picture.FillDisc(width * 3 / 4, height / 3 + int(step), height / 10, 128);
+    return picture;
+}
+
+// Every pixel differs from the same pixel of the frame before.
+GreyPicture Stripes(int32_t width, int32_t height, uint32_t step) {
+    GreyPicture picture(width, height);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            picture.Fill(x, y, x + 1, y + 1, uint8_t(((x + y + step) % 3) * 84 + (step % 2) * 40));
+    return picture;
+}
+
+std::vector<Film> Films(int32_t width, int32_t height, uint32_t frames) {
+    std::vector<Film> films(4);
+    films[0].name = "still";
+    films[1].name = "moving";
+    films[2].name = "every pixel";
+    films[3].name = "loop";
+    for (uint32_t i = 0; i < frames; ++i) {
+        films[0].frames.push_back(Walker(width, height, 0));
+        films[1].frames.push_back(Walker(width, height, i));
+        films[2].frames.push_back(Stripes(width, height, i));
+        films[3].frames.push_back(Walker(width, height, i % 2 ? 9 : 0));
+    }
+    films[3].frames.push_back(films[3].frames.front());  // back to the first frame
+    return films;
+}
+
+// Reads the window once it holds still: Direct2D shows its picture a moment after EndDraw.
+WindowPixels Settled(const TestWindow& window) {
+    WindowPixels last(window.hwnd());
+    for (int attempt = 0; attempt < 60; ++attempt) {
+        window.Pump();
+        Sleep(attempt < 2 ? 1 : 15);
+        WindowPixels now(window.hwnd());
+        bool same = true;
+        for (int y = 0; same && y < now.height(); ++y)
+            for (int x = 0; same && x < now.width(); ++x) same = now.At(x, y) == last.At(x, y);
+        if (same && attempt >= 1) return now;
+        last = std::move(now);
+    }
+    return last;
+}
+
+// "" when equal; otherwise where they differ first and how many pixels do.
+std::string Difference(const WindowPixels& a, const WindowPixels& b) {
+    if (a.width() != b.width() || a.height() != b.height()) return "sizes differ";
+    int count = 0, firstX = -1, firstY = -1;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.At(x, y) != b.At(x, y) && count++ == 0) firstX = x, firstY = y;
+    if (count == 0) return "";
+    return std::to_string(count) + " pixels differ, the first at " + std::to_string(firstX) + "," +
+           std::to_string(firstY);
+}
+
+struct Option {
+    uint32_t param1, param2;
+};
+
+class PartialRedraw : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        background_ = new ScratchDir;
+        ASSERT_TRUE(testing_support::WriteGradientImage(background_->File(L"back.bmp"), 97, 61));
+    }
+    static void TearDownTestSuite() {
+        delete background_;
+        background_ = nullptr;
+    }
+
+    // Plays each film in a fresh engine; every frame drawn as a tick draws it
+    // must equal the same frame drawn whole right after.
+    void Play(uint32_t engineIndex, Option option, int windowWidth, int windowHeight, const std::vector<Film>& films) {
+        for (const Film& film : films) {
+            TestWindow window(windowWidth, windowHeight, 10, 10);
+            uint32_t created = 99;
+            std::unique_ptr<gengine> engine = CreateEngine(engineIndex, window.hwnd(), &created);
+            ASSERT_EQ(engineIndex, created);
+            engine->SetParam1(option.param1);
+            engine->SetParam2(option.param2);
+            ASSERT_TRUE(engine->LoadBackground(background_->File(L"back.bmp").c_str()));
+            auto* gdi = engineIndex == kEngineGdi ? static_cast<gdiengine*>(engine.get()) : nullptr;
+            for (size_t i = 0; i < film.frames.size(); ++i) {
+                const std::string where = "engine " + std::to_string(engineIndex) + " option " +
+                                          std::to_string(option.param1) + "/" + std::to_string(option.param2) +
+                                          ", " + film.name + " film, frame " + std::to_string(i) + ", window " +
+                                          std::to_string(windowWidth) + "x" + std::to_string(windowHeight);
+                {
+                    ScopedFrame frame(*engine, film.frames[i]);
+                    DrawPicture(*engine, frame.get());
+                }
+                if (gdi && i > 0) {
+                    EXPECT_TRUE(gdi->LastDrawWasPartial()) << where;
+                }
+                const WindowPixels partial = Settled(window);
+                engine->InvalidatePicture();
+                {
+                    ScopedFrame frame(*engine, film.frames[i]);
+                    DrawPicture(*engine, frame.get());
+                }
+                if (gdi) {
+                    EXPECT_FALSE(gdi->LastDrawWasPartial()) << where;
+                }
+                const WindowPixels whole = Settled(window);
+                const std::string difference = Difference(partial, whole);
+                ASSERT_EQ("", difference) << where;
+            }
+        }
+    }
+
+    static ScratchDir* background_;
+};
+
+ScratchDir* PartialRedraw::background_ = nullptr;
+
+TEST_F(PartialRedraw, GdiEveryModePair) {
+    // A film smaller than the window and one larger, at an odd window size.
+    const std::vector<Film> small = Films(64, 48, 4);
+    const std::vector<Film> large = Films(203, 151, 3);
+    for (uint32_t white = 0; white < 4; ++white) {
+        for (uint32_t black = 0; black < 4; ++black) {
+            Play(kEngineGdi, {white, black}, 160, 120, small);
+            Play(kEngineGdi, {white, black}, 157, 113, large);
+        }
+    }
+}
+
+TEST_F(PartialRedraw, GdiPlusColoursAndInterpolations) {
+    const std::vector<Film> films = Films(64, 48, 3);
+    // Default, bicubic (smoothing), nearest neighbour, high-quality bicubic; both colours.
+    for (uint32_t mode : {0u, 4u, 5u, 7u}) {
+        for (uint32_t colour = 0; colour < 2; ++colour) Play(kEngineGdiPlus, {mode, colour}, 157, 113, films);
+    }
+}
+
+TEST_F(PartialRedraw, Direct2DEveryMode) {
+    if (!testing_support::GraphicsEnvironment::Direct2DReady()) GTEST_SKIP() << "no Direct2D here";
+    const std::vector<Film> films = Films(64, 48, 3);
+    for (uint32_t mode = 0; mode < 3; ++mode) Play(kEngineDirect2D, {mode, 0}, 157, 113, films);
+}
+
+// The player with a test clock and a GDI engine that counts the frames it is asked for.
+class CountingGdi : public gdiengine {
+public:
+    explicit CountingGdi(HWND window) : gdiengine(window) {}
+    EngineFrame* CreateFrame(const uint8_t* data, uint32_t size, int32_t width, int32_t height,
+                             uint32_t bitCount) override {
+        ++created;
+        return gdiengine::CreateFrame(data, size, width, height, bitCount);
+    }
+    int created = 0;
+};
+
+DWORD g_now = 0;
+DWORD WINAPI TestClock() { return g_now; }
+
+class PlayerRedraw : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_support::FilmBuilder film(64, 48);
+        for (uint32_t i = 0; i < 40; ++i) film.Add(Walker(64, 48, i));
+        ASSERT_TRUE(film.Write(film_));
+        g_now = 10000;
+        player_ = std::make_unique<player>(&TestClock);
+        wcscpy(player_->Settings().NoxelFilePath, film_.c_str());
+        wcscpy(player_->Settings().BackGroundImageFilePath, L"");
+        player_->Settings().BGM = 0;
+        player_->Settings().DisplayFrameRate = 0;
+        player_->Settings().Engine = kEngineGdi;
+    }
+    void TearDown() override {
+        player_->Stop(window_.hwnd());
+        player_.reset();
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+    }
+    void Start() {
+        auto engine = std::make_unique<CountingGdi>(window_.hwnd());
+        engine_ = engine.get();
+        player_->StartWithEngine(window_.hwnd(), std::move(engine));
+    }
+    void TickAt(DWORD now) {
+        g_now = now;
+        player_->Tick(window_.hwnd());
+    }
+
+    ScratchDir dir_;
+    std::wstring film_ = dir_.File(L"walk.nxl");
+    saver_tests::SettingsScope settings_;
+    TestWindow window_{90, 70, 20, 20};
+    std::unique_ptr<player> player_;
+    CountingGdi* engine_ = nullptr;
+};
+
+TEST_F(PlayerRedraw, ATickWithNothingNewDrawsNothing) {
+    Start();
+    TickAt(10016);  // frame 0
+    TickAt(10032);  // frame 0 again: nothing to do
+    EXPECT_EQ(1, engine_->created);
+    EXPECT_EQ(1u, player_->Meter().counted) << "ticks that draw nothing are not counted";
+    TickAt(10034);  // frame 1
+    EXPECT_EQ(2, engine_->created);
+    EXPECT_EQ(1u, player_->FrameIndex());
+
+    // With the overlay every tick draws, and counts, as its line may change.
+    player_->Settings().DisplayFrameRate = 1;
+    TickAt(10040);
+    EXPECT_EQ(3, engine_->created);
+    EXPECT_EQ(3u, player_->Meter().counted);
+
+    // Past the last frame the film starts again from frame 0 as before.
+    player_->Settings().DisplayFrameRate = 0;
+    TickAt(11400);  // frame 42 of 40
+    EXPECT_EQ(0u, player_->FrameIndex());
+    EXPECT_EQ(11400u, player_->StartTick());
+    EXPECT_EQ(4, engine_->created);
+    TickAt(11410);
+    EXPECT_EQ(4, engine_->created);
+}
+
+TEST_F(PlayerRedraw, PaintRedrawsTheWholePicture) {
+    Start();
+    TickAt(10100);  // frame 3
+    TickAt(10140);  // frame 4: only the changed part is drawn
+    ASSERT_TRUE(engine_->LastDrawWasPartial());
+    const WindowPixels shown = Settled(window_);
+
+    // Something covers the window and goes: the window is invalid and its pixels lost.
+    HDC dc = GetDC(window_.hwnd());
+    RECT all = {0, 0, 90, 70};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    ReleaseDC(window_.hwnd(), dc);
+    InvalidateRect(window_.hwnd(), nullptr, FALSE);
+
+    player_->Paint(window_.hwnd());
+    EXPECT_FALSE(GetUpdateRect(window_.hwnd(), nullptr, FALSE)) << "the window is validated";
+    EXPECT_EQ(3, engine_->created) << "the frame on screen is drawn again";
+    EXPECT_FALSE(engine_->LastDrawWasPartial());
+    EXPECT_EQ("", Difference(shown, Settled(window_)));
+    EXPECT_EQ(4u, player_->FrameIndex());
+}
+
+}  // namespace
