@@ -1,11 +1,14 @@
 // Small tools for tests that drive a rendering engine: frames that are
-// handed back to their engine at the end of a scope, and memory that may
-// not be read at all, to show that an operation left its input alone.
+// handed back to their engine at the end of a scope, memory that may not be
+// read at all (to show that an operation left its input alone), screen
+// covers, and pictures read back from a window.
 #pragma once
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,38 +92,149 @@ inline int CountPixelsNear(const TestWindow& window, COLORREF color, int toleran
     return count;
 }
 
-// A topmost window over the whole primary display in one colour, for tests
-// of screen captures. The constructor returns once the screen shows it:
-// Wine puts a window's GDI drawing on the screen a moment later.
+// A topmost window over the whole primary display in one colour, or in four
+// quadrants of their own colours, for tests of screen captures. The
+// constructor returns once the screen shows it: Wine puts a window's GDI
+// drawing on the screen a moment later.
 class ScreenCover {
 public:
-    explicit ScreenCover(COLORREF color)
-        : window_(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0, 0) {
+    explicit ScreenCover(COLORREF color) : ScreenCover(color, color, color, color) {}
+    ScreenCover(COLORREF topLeft, COLORREF topRight, COLORREF bottomLeft, COLORREF bottomRight)
+        : window_(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0, 0),
+          colors_{topLeft, topRight, bottomLeft, bottomRight} {
+        const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
         HDC dc = GetDC(window_.hwnd());
-        HBRUSH brush = CreateSolidBrush(color);
-        RECT all = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-        FillRect(dc, &all, brush);
-        DeleteObject(brush);
+        for (int quadrant = 0; quadrant < 4; ++quadrant) {
+            HBRUSH brush = CreateSolidBrush(colors_[quadrant]);
+            RECT part = QuadrantOf(quadrant, width, height);
+            FillRect(dc, &part, brush);
+            DeleteObject(brush);
+        }
         ReleaseDC(window_.hwnd(), dc);
-        for (int attempt = 0; attempt < 250 && !Shown(color); ++attempt) {
+        for (int attempt = 0; attempt < 250 && !Shown(); ++attempt) {
             window_.Pump();
             Sleep(20);
         }
     }
 
 private:
+    static RECT QuadrantOf(int quadrant, int width, int height) {
+        const int left = quadrant % 2 ? width / 2 : 0, top = quadrant / 2 ? height / 2 : 0;
+        return RECT{left, top, quadrant % 2 ? width : width / 2, quadrant / 2 ? height : height / 2};
+    }
+
     // Read the way the engines capture: from the display device.
-    static bool Shown(COLORREF color) {
+    bool Shown() const {
         HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
         const int width = GetDeviceCaps(display, HORZRES);
         const int height = GetDeviceCaps(display, VERTRES);
-        bool shown = GetPixel(display, 1, 1) == color && GetPixel(display, width / 2, height / 2) == color &&
-                     GetPixel(display, width - 2, height - 2) == color;
+        bool shown = true;
+        for (int quadrant = 0; quadrant < 4; ++quadrant) {
+            const RECT part = QuadrantOf(quadrant, width, height);
+            shown = shown && GetPixel(display, part.left + 1, part.top + 1) == colors_[quadrant] &&
+                    GetPixel(display, (part.left + part.right) / 2, (part.top + part.bottom) / 2) == colors_[quadrant] &&
+                    GetPixel(display, part.right - 2, part.bottom - 2) == colors_[quadrant];
+        }
         DeleteDC(display);
         return shown;
     }
 
     TestWindow window_;
+    COLORREF colors_[4];
 };
+
+// The window's client area copied once into memory, for tests that look at
+// many pixels (reading them one by one from the window is slow under Wine).
+class WindowPixels {
+public:
+    explicit WindowPixels(HWND window) {
+        RECT client = {};
+        GetClientRect(window, &client);
+        width_ = client.right;
+        height_ = client.bottom;
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width_;
+        info.bmiHeader.biHeight = -height_;  // top row first
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        HDC windowDc = GetDC(window);
+        HDC copyDc = CreateCompatibleDC(windowDc);
+        void* bits = nullptr;
+        HBITMAP copy = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (copy && bits) {
+            HGDIOBJ old = SelectObject(copyDc, copy);
+            BitBlt(copyDc, 0, 0, width_, height_, windowDc, 0, 0, SRCCOPY);
+            GdiFlush();
+            const auto* pixels = static_cast<const uint32_t*>(bits);
+            pixels_.assign(pixels, pixels + static_cast<size_t>(width_) * height_);
+            SelectObject(copyDc, old);
+        }
+        if (copy) DeleteObject(copy);
+        DeleteDC(copyDc);
+        ReleaseDC(window, windowDc);
+    }
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    COLORREF At(int x, int y) const {
+        const uint32_t p = pixels_.empty() ? 0 : pixels_[static_cast<size_t>(y) * width_ + x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+
+    // The smallest rectangle holding every pixel near `color`; empty
+    // (right <= left) when there is none.
+    RECT BoundsOf(COLORREF color, int tolerance) const {
+        RECT box = {width_, height_, 0, 0};
+        for (int y = 0; y < height_; ++y) {
+            for (int x = 0; x < width_; ++x) {
+                if (!Near(color, At(x, y), tolerance)) continue;
+                box.left = std::min<LONG>(box.left, x);
+                box.top = std::min<LONG>(box.top, y);
+                box.right = std::max<LONG>(box.right, x + 1);
+                box.bottom = std::max<LONG>(box.bottom, y + 1);
+            }
+        }
+        return box;
+    }
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<uint32_t> pixels_;
+};
+
+// Puts one picture on the window and returns once the window shows it and
+// holds still. Direct2D shows its picture through the GL swap chain a moment
+// after EndDraw, and a picture presented before the window is mapped is
+// lost; so the window is first painted in a colour no test expects, and
+// `draw` runs again (the engine told to redraw everything) until the
+// probe points lose that colour and hold still for a few rounds.
+inline void PresentSteadily(gengine& engine, const TestWindow& window, const std::function<void()>& draw) {
+    constexpr COLORREF kSentinel = RGB(255, 0, 255);
+    RECT client = {};
+    GetClientRect(window.hwnd(), &client);
+    HDC dc = GetDC(window.hwnd());
+    HBRUSH brush = CreateSolidBrush(kSentinel);
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+    ReleaseDC(window.hwnd(), dc);
+    const POINT probes[] = {{client.right / 6, client.bottom / 4},     {client.right * 5 / 6, client.bottom / 4},
+                            {client.right / 6, client.bottom * 3 / 4}, {client.right * 5 / 6, client.bottom * 3 / 4},
+                            {client.right - 1, client.bottom - 1}};
+    std::vector<COLORREF> last;
+    int steady = 0;
+    for (int attempt = 0; attempt < 200 && steady < 2; ++attempt) {
+        engine.InvalidatePicture();
+        draw();
+        window.Pump();
+        Sleep(10);
+        std::vector<COLORREF> now;
+        for (const POINT& p : probes) now.push_back(window.Pixel(p.x, p.y));
+        const bool presented = std::find(now.begin(), now.end(), kSentinel) == now.end();
+        steady = presented && now == last ? steady + 1 : 0;
+        last = now;
+    }
+}
 
 }  // namespace testing_support

@@ -45,6 +45,19 @@ bool WriteTwoColourImage(const std::wstring& path, const wchar_t* mimeType, int 
     return SaveBitmap(bitmap, path, mimeType);
 }
 
+bool WriteQuadrantImage(const std::wstring& path, int width, int height, COLORREF topLeft, COLORREF topRight,
+                        COLORREF bottomLeft, COLORREF bottomRight) {
+    StartGdiplus();
+    Gdiplus::Bitmap bitmap(width, height, PixelFormat24bppRGB);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const bool left = x < width / 2, top = y < height / 2;
+            bitmap.SetPixel(x, y, ToColor(top ? (left ? topLeft : topRight) : (left ? bottomLeft : bottomRight)));
+        }
+    }
+    return SaveBitmap(bitmap, path, L"image/bmp");
+}
+
 bool WriteGradientImage(const std::wstring& path, int width, int height) {
     StartGdiplus();
     Gdiplus::Bitmap bitmap(width, height, PixelFormat24bppRGB);

@@ -17,6 +17,11 @@ void StartGdiplus();
 bool WriteTwoColourImage(const std::wstring& path, const wchar_t* mimeType, int width, int height,
                          COLORREF left, COLORREF right);
 
+// Writes a width x height bitmap file in four quadrants of the given colours:
+// a picture that shows whether it is drawn upside down or mirrored.
+bool WriteQuadrantImage(const std::wstring& path, int width, int height, COLORREF topLeft, COLORREF topRight,
+                        COLORREF bottomLeft, COLORREF bottomRight);
+
 // Writes a picture whose colour changes smoothly from corner to corner,
 // nowhere black or white: a background on which every mode shows.
 bool WriteGradientImage(const std::wstring& path, int width, int height);

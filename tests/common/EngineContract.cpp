@@ -1,0 +1,216 @@
+#include "common/EngineContract.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "common/EngineTestKit.h"
+#include "common/FilmBuilder.h"
+#include "common/ProcessResources.h"
+#include "common/TestImages.h"
+#include "common/TestSupport.h"
+#include "common/TestWindow.h"
+
+namespace testing_support {
+
+namespace {
+
+constexpr int kWidth = 96, kHeight = 72;
+const COLORREF kRed = RGB(255, 0, 0);
+const COLORREF kWhite = RGB(255, 255, 255);
+const COLORREF kTextBackground = RGB(40, 120, 200);
+// Top left, top right, bottom left, bottom right: no two alike, none black
+// or white, and the capture's unlike the image's.
+const COLORREF kImageQuadrants[4] = {RGB(200, 60, 40), RGB(40, 160, 60), RGB(60, 80, 200), RGB(200, 180, 40)};
+const COLORREF kScreenQuadrants[4] = {RGB(130, 40, 170), RGB(40, 170, 170), RGB(170, 120, 90), RGB(90, 100, 30)};
+// Private bytes move by heap growth and trimming of their own; a leaked
+// frame or back buffer per tick, or a capture left behind, is far more.
+constexpr int64_t kPrivateSlackBytes = 256 * 1024;
+
+// A film frame white in its top-left quarter only, so that a picture drawn
+// upside down, mirrored or turned round shows white in another quarter.
+GreyPicture TopLeftWhite() {
+    GreyPicture picture(16, 12, 0);
+    picture.Fill(0, 0, 8, 6, 255);
+    return picture;
+}
+
+POINT QuadrantCentre(int quadrant, int width, int height) {
+    return POINT{(quadrant % 2 ? 3 : 1) * width / 4, (quadrant / 2 ? 3 : 1) * height / 4};
+}
+
+void ExpectQuadrants(const TestWindow& window, const std::function<COLORREF(int quadrant)>& expected) {
+    const char* names[] = {"top left", "top right", "bottom left", "bottom right"};
+    for (int quadrant = 0; quadrant < 4; ++quadrant) {
+        const POINT p = QuadrantCentre(quadrant, kWidth, kHeight);
+        const COLORREF got = window.Pixel(p.x, p.y);
+        EXPECT_TRUE(Near(expected(quadrant), got, 12))
+            << names[quadrant] << " is " << std::hex << got << ", expected " << expected(quadrant) << std::dec;
+    }
+}
+
+int Width(const RECT& r) { return r.right > r.left ? r.right - r.left : 0; }
+int Height(const RECT& r) { return r.bottom > r.top ? r.bottom - r.top : 0; }
+
+}  // namespace
+
+double PointsToPixels(double points) {
+    HDC screen = GetDC(nullptr);
+    const double pixels = points * GetDeviceCaps(screen, LOGPIXELSY) / 72.0;
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+double DipsToPixels(double dips) { return PointsToPixels(dips * 72.0 / 96.0); }
+
+void EngineContract::SetUpTestSuite() { StartGdiplus(); }
+
+TEST_P(EngineContract, FramesAndBackgroundsAreUprightAndUnmirrored) {
+    const EngineCase& engineCase = GetParam();
+    ScratchDir dir;
+    const std::wstring image = dir.File(L"quadrants.bmp");
+    ASSERT_TRUE(WriteQuadrantImage(image, 32, 24, kImageQuadrants[0], kImageQuadrants[1], kImageQuadrants[2],
+                                   kImageQuadrants[3]));
+    TestWindow window(kWidth, kHeight, 40, 40);
+    {
+        std::unique_ptr<gengine> engine = engineCase.make(window.hwnd());
+        ASSERT_TRUE(engine);
+        ASSERT_TRUE(engine->LoadBackground(image.c_str()));
+        PresentSteadily(*engine, window, [&] { DrawPicture(*engine, nullptr); });
+        {
+            SCOPED_TRACE("loaded background");
+            ExpectQuadrants(window, [](int quadrant) { return kImageQuadrants[quadrant]; });
+        }
+        for (const EngineMode& mode : engineCase.modes) {
+            SCOPED_TRACE(::testing::Message() << "frame in mode (" << mode.param1 << ", " << mode.param2 << ")");
+            engine->SetParam1(mode.param1);
+            engine->SetParam2(mode.param2);
+            ScopedFrame frame(*engine, TopLeftWhite());
+            ASSERT_NE(nullptr, frame.get());
+            PresentSteadily(*engine, window, [&] { DrawPicture(*engine, frame.get()); });
+            ExpectQuadrants(window, [&](int quadrant) {
+                return engineCase.shows(mode, quadrant == 0, kImageQuadrants[quadrant]);
+            });
+        }
+    }
+
+    std::unique_ptr<gengine> engine = engineCase.make(window.hwnd());
+    ASSERT_TRUE(engine);
+    {
+        ScreenCover cover(kScreenQuadrants[0], kScreenQuadrants[1], kScreenQuadrants[2], kScreenQuadrants[3]);
+        engine->CaptureBackground();
+    }
+    window.Pump();
+    PresentSteadily(*engine, window, [&] { DrawPicture(*engine, nullptr); });
+    SCOPED_TRACE("captured background");
+    ExpectQuadrants(window, [](int quadrant) { return kScreenQuadrants[quadrant]; });
+}
+
+TEST_P(EngineContract, OverlayTextIsRedOfTheDesignedSizeAtTheTopLeft) {
+    const EngineCase& engineCase = GetParam();
+    ScratchDir dir;
+    const std::wstring image = dir.File(L"plain.bmp");
+    ASSERT_TRUE(WriteTwoColourImage(image, L"image/bmp", 8, 8, kTextBackground, kTextBackground));
+    TestWindow window(480, 180, 40, 40);
+    std::unique_ptr<gengine> engine = engineCase.make(window.hwnd());
+    ASSERT_TRUE(engine);
+    ASSERT_TRUE(engine->LoadBackground(image.c_str()));
+    auto show = [&](uint32_t length) {
+        PresentSteadily(*engine, window, [&] { DrawPicture(*engine, nullptr, L"88888", length); });
+        return WindowPixels(window.hwnd());
+    };
+    const WindowPixels one = show(1);
+    const WindowPixels five = show(5);
+    SaveShot(window.hwnd(), L"overlay-" + std::wstring(engineCase.name.begin(), engineCase.name.end()));
+
+    const double em = engineCase.textEmPixels();
+    const RECT first = one.BoundsOf(kRed, 40), all = five.BoundsOf(kRed, 40);
+    std::printf("%s: em %.1f px, red '8' %dx%d at (%ld, %ld), \"88888\" %dx%d\n", engineCase.name.c_str(), em,
+                Width(first), Height(first), first.left, first.top, Width(all), Height(all));
+    // The digit 8 stands about 0.7 em tall in every common face; the band
+    // leaves room for the face Wine puts in place of Meiryo, not for
+    // another size.
+    EXPECT_GE(Height(all), 0.62 * em);
+    EXPECT_LE(Height(all), 0.84 * em);
+    EXPECT_LT(all.left, 0.4 * em);
+    EXPECT_LT(all.top, 0.6 * em);
+    // Only the first `length` characters: one digit, then five side by side.
+    EXPECT_GT(Width(first), 0.2 * em);
+    EXPECT_LT(Width(first), 0.8 * em);
+    EXPECT_GT(Width(all), 3 * Width(first));
+
+    const RECT cells = five.BoundsOf(kWhite, 8);
+    if (engineCase.textCellHeight > 0) {
+        // Opaque white cells behind the text, from the corner, one line high.
+        EXPECT_EQ(0, cells.left);
+        EXPECT_EQ(0, cells.top);
+        EXPECT_NEAR(engineCase.textCellHeight, Height(cells), 1);
+        EXPECT_GE(cells.right, all.right);
+        EXPECT_TRUE(Near(kTextBackground, five.At(cells.right + 8, 10)));
+        EXPECT_TRUE(Near(kTextBackground, five.At(10, cells.bottom + 8)));
+    } else {
+        EXPECT_EQ(0, Width(cells)) << "the text has no background box";
+    }
+}
+
+TEST_P(EngineContract, LongRunsGiveBackEveryObjectHandleAndByte) {
+    const EngineCase& engineCase = GetParam();
+    ScratchDir dir;
+    const std::wstring image = dir.File(L"quadrants.bmp");
+    ASSERT_TRUE(WriteQuadrantImage(image, 32, 24, kImageQuadrants[0], kImageQuadrants[1], kImageQuadrants[2],
+                                   kImageQuadrants[3]));
+    TestWindow window(64, 48, 40, 40);
+    GreyPicture pictures[2] = {TopLeftWhite(), Silhouette(16, 12, 3)};
+    const wchar_t kLine[] = L"fps=30 (1/2)";
+    // The most any one mode grew while the engine ran in it, from its 50th
+    // tick (one-time objects of the mode made by then) to its last.
+    ResourceSample growth;
+    // One engine as the player uses it: a capture, then an image, and
+    // `ticks` ticks in every mode.
+    auto play = [&](int ticks, bool measure) {
+        std::unique_ptr<gengine> engine = engineCase.make(window.hwnd());
+        ASSERT_TRUE(engine);
+        engine->CaptureBackground();
+        ASSERT_TRUE(engine->LoadBackground(image.c_str()));
+        for (const EngineMode& mode : engineCase.modes) {
+            engine->SetParam1(mode.param1);
+            engine->SetParam2(mode.param2);
+            ResourceSample settled;
+            for (int tick = 1; tick <= ticks; ++tick) {
+                ScopedFrame frame(*engine, pictures[tick % 2]);
+                DrawPicture(*engine, frame.get(), kLine, static_cast<uint32_t>(wcslen(kLine)));
+                if (tick % 25 == 0) window.Pump();
+                if (measure && tick == 50) settled = SampleResources();
+            }
+            if (!measure) continue;
+            const ResourceSample now = SampleResources();
+            growth.gdiObjects = std::max(growth.gdiObjects, now.gdiObjects - settled.gdiObjects);
+            growth.handles = std::max(growth.handles, now.handles - settled.handles);
+            growth.privateBytes = std::max(growth.privateBytes, now.privateBytes - settled.privateBytes);
+        }
+    };
+    // Two engines first fill the one-time caches of GDI+, Direct2D and the
+    // fonts, and the heaps grow to hold a screen capture: the C runtime
+    // under Wine serves the first one from fresh pages and keeps the pages
+    // of the second when it is freed.
+    play(5, false);
+    play(5, false);
+    const ResourceSample before = SampleResources();
+    play(300, true);
+    const ResourceSample after = SampleResources();
+    std::printf("%s: GDI objects %ld -> %ld, handles %ld -> %ld, private KiB %lld -> %lld; "
+                "most grown in one mode: %ld GDI objects, %ld handles, %lld KiB\n",
+                engineCase.name.c_str(), before.gdiObjects, after.gdiObjects, before.handles, after.handles,
+                static_cast<long long>(before.privateBytes / 1024), static_cast<long long>(after.privateBytes / 1024),
+                growth.gdiObjects, growth.handles, static_cast<long long>(growth.privateBytes / 1024));
+
+    // Per tick: nothing grows while the engine runs.
+    EXPECT_LE(growth.gdiObjects, 0);
+    EXPECT_LE(growth.handles, 0);
+    EXPECT_LE(growth.privateBytes, kPrivateSlackBytes);
+    // Per engine: its deletion gives everything back.
+    EXPECT_LE(after.gdiObjects, before.gdiObjects);
+    EXPECT_LE(after.handles, before.handles);
+    EXPECT_LE(after.privateBytes, before.privateBytes + kPrivateSlackBytes);
+}
+
+}  // namespace testing_support

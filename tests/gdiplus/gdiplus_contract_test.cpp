@@ -1,0 +1,30 @@
+// The GDI+ engine against the promises every engine keeps, in both
+// foreground colours.
+#include "common/EngineContract.h"
+
+#include "engines/gdiplusengine.h"
+
+namespace testing_support {
+namespace {
+
+// White foreground: white parts opaque white, black parts clear; black
+// foreground the other way round.
+COLORREF GdiplusShows(const EngineMode& mode, bool white, COLORREF under) {
+    if (mode.param2 == 1) return white ? under : RGB(0, 0, 0);
+    return white ? RGB(255, 255, 255) : under;
+}
+
+EngineCase GdiplusCase() {
+    EngineCase gdiplus;
+    gdiplus.name = "Gdiplus";
+    gdiplus.make = [](HWND window) { return std::unique_ptr<gengine>(new gdiplusengine(window)); };
+    gdiplus.modes = {{7, 0}, {5, 1}};  // HQ Bicubic in white, NearestNeighbor in black
+    gdiplus.shows = GdiplusShows;
+    gdiplus.textEmPixels = [] { return PointsToPixels(72); };
+    return gdiplus;
+}
+
+INSTANTIATE_TEST_SUITE_P(Gdiplus, EngineContract, ::testing::Values(GdiplusCase()), EngineCaseName());
+
+}  // namespace
+}  // namespace testing_support
