@@ -1,12 +1,15 @@
 // The Direct2D engine and the process-wide set-up of Direct2D, DirectWrite
-// and WIC. Each frame is decoded by GDI into a device-dependent bitmap, then
-// wrapped by WIC in the alpha layout of the chosen mode and uploaded as a
-// Direct2D bitmap; nothing is kept between frames.
+// and WIC. Each frame is decoded by GDI into a 32-bit DIB section, turned in
+// place into the premultiplied pixels of the chosen mode and copied into a
+// Direct2D bitmap that is reused while the film's size stays the same.
+// Between two ticks only the part whose film pixels changed is drawn.
 #include "engines/d2dengine.h"
 
 #include <strsafe.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -120,7 +123,8 @@ d2dengine::d2dengine(HWND window) : window_(window) {
 
     D2D1_HWND_RENDER_TARGET_PROPERTIES hwndProperties = D2D1::HwndRenderTargetProperties(
         window_, D2D1::SizeU(static_cast<UINT32>(width_), static_cast<UINT32>(height_)),
-        D2D1_PRESENT_OPTIONS_NONE);
+        // Kept between presents, so a tick may draw only what changed.
+        D2D1_PRESENT_OPTIONS_RETAIN_CONTENTS);
     // Some drivers refuse the red-first layout for a window target; the
     // blue-first one with the same premultiplied alpha draws the same.
     for (DXGI_FORMAT format : {DXGI_FORMAT_R8G8B8A8_UNORM, DXGI_FORMAT_B8G8R8A8_UNORM}) {
@@ -159,17 +163,38 @@ void d2dengine::Resize() {
     width_ = client.right - client.left;
     height_ = client.bottom - client.top;
     hwndTarget_->Resize(D2D1::SizeU(static_cast<UINT32>(width_), static_cast<UINT32>(height_)));
+    RedrawAll();
+}
+
+void d2dengine::InvalidatePicture() {
+    RedrawAll();
 }
 
 void d2dengine::BeginDraw() {
     target_->BeginDraw();
+    drawing_ = true;
+    partial_ = !redrawAll_ && changedKnown_ && comparedFrame_;
+    drawnFrame_ = nullptr;
+    drawnBitmap_ = nullptr;
+    textDrawn_ = false;
 }
 
 void d2dengine::EndDraw() {
     target_->EndDraw(nullptr, nullptr);
+    if (drawing_) {
+        if (drawnFrame_ && drawnFrame_ == comparedFrame_) {
+            diff_.Accept();
+        } else {
+            diff_.Reset();
+        }
+        // The tick after the overlay draws all too, to take the text away.
+        redrawAll_ = textDrawn_;
+    }
+    drawing_ = false;
+    partial_ = false;
 }
 
-void d2dengine::DrawBackground() {
+void d2dengine::PaintBackground() {
     ID2D1Bitmap* picture = loadedBackground_ ? loadedBackground_.Get() : capturedBackground_.Get();
     if (!picture) {
         target_->Clear(D2D1::ColorF(0.0f, 0.0f, 0.0f, 1.0f));
@@ -178,14 +203,53 @@ void d2dengine::DrawBackground() {
     target_->DrawBitmap(picture, DrawingRect(), 1.0f, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR, nullptr);
 }
 
+void d2dengine::PaintFrame(ID2D1Bitmap* bitmap) {
+    target_->DrawBitmap(bitmap, DrawingRect(), 1.0f, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR, nullptr);
+}
+
+// The picture is drawn whole in every changed rectangle under an aliased
+// clip, so each pixel inside is the one a whole draw gives.
+void d2dengine::DrawBackground() {
+    if (!partial_) {
+        PaintBackground();
+        return;
+    }
+    for (const D2D1_RECT_F& r : changed_) {
+        target_->PushAxisAlignedClip(r, D2D1_ANTIALIAS_MODE_ALIASED);
+        PaintBackground();
+        target_->PopAxisAlignedClip();
+    }
+}
+
+// A tick that began as a partial one draws the whole picture after all.
+void d2dengine::UpgradeToWholePicture() {
+    partial_ = false;
+    PaintBackground();
+    if (drawnBitmap_) PaintFrame(drawnBitmap_);
+}
+
 void d2dengine::DrawFrame(EngineFrame* frame) {
     auto* own = static_cast<D2DFrame*>(frame);
-    if (!own || !own->bitmap) return;
-    target_->DrawBitmap(own->bitmap.Get(), DrawingRect(), 1.0f, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR, nullptr);
+    ID2D1Bitmap* bitmap = own ? own->bitmap.Get() : nullptr;
+    if (partial_ && frame != comparedFrame_) UpgradeToWholePicture();
+    drawnFrame_ = frame;
+    drawnBitmap_ = bitmap;
+    if (!bitmap) return;
+    if (!partial_) {
+        PaintFrame(bitmap);
+        return;
+    }
+    for (const D2D1_RECT_F& r : changed_) {
+        target_->PushAxisAlignedClip(r, D2D1_ANTIALIAS_MODE_ALIASED);
+        PaintFrame(bitmap);
+        target_->PopAxisAlignedClip();
+    }
 }
 
 void d2dengine::DrawOverlayText(const wchar_t* text, uint32_t length) {
     if (!text || length == 0) return;
+    if (partial_) UpgradeToWholePicture();
+    textDrawn_ = true;
     ComPtr<ID2D1SolidColorBrush> red;
     if (FAILED(target_->CreateSolidColorBrush(D2D1::ColorF(1.0f, 0.0f, 0.0f, 1.0f), &red))) return;
     target_->DrawText(text, length, textFormat_.Get(), DrawingRect(), red.Get(),
@@ -193,6 +257,7 @@ void d2dengine::DrawOverlayText(const wchar_t* text, uint32_t length) {
 }
 
 bool d2dengine::LoadBackground(const wchar_t* path) {
+    RedrawAll();
     loadedBackground_.Reset();
     if (!path || path[0] == L'\0' || !g_wicFactory) return false;
     ComPtr<IWICBitmapDecoder> decoder;
@@ -208,6 +273,7 @@ bool d2dengine::LoadBackground(const wchar_t* path) {
 }
 
 void d2dengine::CaptureBackground() {
+    RedrawAll();
     OwnedDC display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     if (!display.get() || !g_wicFactory) return;
     int width = GetDeviceCaps(display.get(), HORZRES);
@@ -230,50 +296,111 @@ void d2dengine::CaptureBackground() {
     capturedBackground_ = bitmap;
 }
 
-ComPtr<IWICBitmapSource> d2dengine::FrameSource(HBITMAP bitmap) const {
-    if (!g_wicFactory) return nullptr;
-    // In White Top the bitmap's alpha bytes are 0, so its grey levels are
-    // added to the background; the other modes carry their own alpha.
-    WICBitmapAlphaChannelOption alpha = mode_ == kD2DNoTranslucent ? WICBitmapIgnoreAlpha
-                                                                    : WICBitmapUsePremultipliedAlpha;
-    ComPtr<IWICBitmap> wicBitmap;
-    if (FAILED(g_wicFactory->CreateBitmapFromHBITMAP(bitmap, nullptr, alpha, &wicBitmap))) return nullptr;
-    if (mode_ == kD2DBlackTop) {
-        UINT width = 0;
-        UINT height = 0;
-        wicBitmap->GetSize(&width, &height);
-        WICRect whole = {0, 0, static_cast<INT>(width), static_cast<INT>(height)};
-        ComPtr<IWICBitmapLock> lock;
-        if (FAILED(wicBitmap->Lock(&whole, WICBitmapLockRead | WICBitmapLockWrite, &lock))) return nullptr;
-        UINT byteCount = 0;
-        BYTE* pixels = nullptr;
-        if (FAILED(lock->GetDataPointer(&byteCount, &pixels)) || !pixels) return nullptr;
-        RewriteBlackTop(pixels, byteCount);
+// Decodes the RLE8 stream into the decoding DIB (top row first) and gives
+// every pixel of grey level v the premultiplied value of the mode:
+// (v, v, v, 255), (v, v, v, 0) or (0, 0, 0, 255 - v), blue first.
+bool d2dengine::DecodeFrame(const uint8_t* data, uint32_t size, int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0) return false;
+    if (!decodeDib_.get() || decodeWidth_ != width || decodeHeight_ != height) {
+        decodeDib_.reset();
+        decodePixels_ = nullptr;
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        decodeDib_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (!decodeDib_.get() || !bits) return false;
+        decodePixels_ = static_cast<uint8_t*>(bits);
+        decodeWidth_ = width;
+        decodeHeight_ = height;
     }
-    return ToPremultipliedBgra(wicBitmap.Get());
+    if (!decodeDc_.get()) decodeDc_.reset(CreateCompatibleDC(nullptr));
+    const size_t byteCount = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
+    GdiFlush();
+    // Pixels the stream skips stay black, as in a new bitmap.
+    std::memset(decodePixels_, 0, byteCount);
+    GreyBitmapInfo rle(width, height, BI_RLE8, size);
+    if (SetDIBits(decodeDc_.get(), decodeDib_.get(), 0, static_cast<UINT>(height), data, rle.get(),
+                  DIB_RGB_COLORS) == 0) {
+        return false;
+    }
+    GdiFlush();
+    if (mode_ == kD2DBlackTop) {
+        RewriteBlackTop(decodePixels_, static_cast<uint32_t>(byteCount));
+        return true;
+    }
+    // No Translucent covers the background; White Top's zero alpha adds the
+    // grey levels to it.
+    const uint8_t alpha = mode_ == kD2DNoTranslucent ? 255 : 0;
+    for (size_t i = 0; i < byteCount; i += 4) {
+        decodePixels_[i + 1] = decodePixels_[i + 2] = decodePixels_[i];
+        decodePixels_[i + 3] = alpha;
+    }
+    return true;
+}
+
+// The bitmap of the frame last deleted when it has this size, else a new one.
+ComPtr<ID2D1Bitmap> d2dengine::TakeBitmap(int32_t width, int32_t height) {
+    ComPtr<ID2D1Bitmap> bitmap;
+    bitmap.Swap(spareBitmap_);
+    if (bitmap) {
+        D2D1_SIZE_U size = bitmap->GetPixelSize();
+        if (size.width == static_cast<UINT32>(width) && size.height == static_cast<UINT32>(height)) return bitmap;
+        bitmap.Reset();
+    }
+    D2D1_BITMAP_PROPERTIES properties =
+        D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
+    if (FAILED(target_->CreateBitmap(D2D1::SizeU(static_cast<UINT32>(width), static_cast<UINT32>(height)),
+                                     properties, &bitmap))) {
+        return nullptr;
+    }
+    return bitmap;
 }
 
 EngineFrame* d2dengine::CreateFrame(const uint8_t* data, uint32_t size,
                                     int32_t width, int32_t height, uint32_t bitCount) {
     if (bitCount != 8 || !data) return nullptr;
-    GreyBitmapInfo rle(width, height, BI_RLE8, size);
-    BITMAPINFOHEADER plain = GreyBitmapInfo(width, height, BI_RGB, 0).header;
-    WindowDC dc(window_);
-    GdiBitmap decoded(CreateDIBitmap(dc.get(), &plain, CBM_INIT, data, rle.get(), DIB_RGB_COLORS));
-    if (!decoded.get()) return nullptr;
-    ComPtr<IWICBitmapSource> source = FrameSource(decoded.get());
-    if (!source) return nullptr;
-    auto* frame = new (std::nothrow) D2DFrame;
+    comparedFrame_ = nullptr;
+    changedKnown_ = false;
+    if (!DecodeFrame(data, size, width, height)) return nullptr;
+    std::unique_ptr<D2DFrame> frame(new (std::nothrow) D2DFrame);
     if (!frame) return nullptr;
-    if (FAILED(target_->CreateBitmapFromWicBitmap(source.Get(), nullptr, &frame->bitmap)) || !frame->bitmap) {
-        delete frame;
+    frame->bitmap = TakeBitmap(width, height);
+    if (!frame->bitmap ||
+        FAILED(frame->bitmap->CopyFromMemory(nullptr, decodePixels_, static_cast<UINT32>(width) * 4))) {
         return nullptr;
     }
-    return frame;
+    std::vector<FilmRect> changed;
+    changedKnown_ = diff_.Compare(data, size, width, height, &changed);
+    // Linear interpolation reads one neighbour; one more for rounding.
+    constexpr int32_t kMargin = 2;
+    for (FilmRect& r : changed) r = DestinationRect(r, width, height, width_, height_, kMargin);
+    changed.erase(std::remove_if(changed.begin(), changed.end(),
+                                 [](const FilmRect& r) { return r.left >= r.right || r.top >= r.bottom; }),
+                  changed.end());
+    JoinOverlapping(&changed);
+    changed_.clear();
+    for (const FilmRect& r : changed) {
+        changed_.push_back(D2D1::RectF(static_cast<float>(r.left), static_cast<float>(r.top),
+                                       static_cast<float>(r.right), static_cast<float>(r.bottom)));
+    }
+    comparedFrame_ = frame.get();
+    return frame.release();
 }
 
 void d2dengine::DeleteFrame(EngineFrame* frame) {
-    delete static_cast<D2DFrame*>(frame);
+    if (!frame) return;
+    if (frame == comparedFrame_) comparedFrame_ = nullptr;
+    if (frame == drawnFrame_) {
+        drawnFrame_ = nullptr;
+        drawnBitmap_ = nullptr;
+    }
+    std::unique_ptr<D2DFrame> own(static_cast<D2DFrame*>(frame));
+    if (own->bitmap) spareBitmap_ = std::move(own->bitmap);
 }
 
 uint32_t d2dengine::GetParam1Count() {
@@ -298,6 +425,7 @@ int d2dengine::GetParam1Option(uint32_t index, wchar_t* buffer, uint32_t capacit
 
 void d2dengine::SetParam1(uint32_t index) {
     if (index < kModeCount) mode_ = index;
+    RedrawAll();
 }
 
 uint32_t d2dengine::GetParam2Count() {
@@ -313,4 +441,26 @@ int d2dengine::GetParam2Option(uint32_t, wchar_t*, uint32_t) {
     return 0;
 }
 
-void d2dengine::SetParam2(uint32_t) {}
+void d2dengine::SetParam2(uint32_t) {
+    RedrawAll();
+}
+
+void JoinOverlapping(std::vector<FilmRect>* rects) {
+    auto overlap = [](const FilmRect& a, const FilmRect& b) {
+        return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+    };
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (size_t i = 0; i < rects->size() && !joined; ++i) {
+            for (size_t j = i + 1; j < rects->size() && !joined; ++j) {
+                FilmRect& a = (*rects)[i];
+                const FilmRect& b = (*rects)[j];
+                if (!overlap(a, b)) continue;
+                a = FilmRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                             std::max(a.bottom, b.bottom)};
+                rects->erase(rects->begin() + static_cast<std::ptrdiff_t>(j));
+                joined = true;
+            }
+        }
+    }
+}

@@ -11,7 +11,10 @@
 #include <wrl/client.h>
 
 #include <cstdint>
+#include <vector>
 
+#include "engines/FrameDiff.h"
+#include "engines/GdiGuards.h"
 #include "engines/gengine.h"
 
 // Loads "d2d1.dll" and "dwrite.dll" and makes the process-wide Direct2D,
@@ -54,14 +57,20 @@ public:
     int GetParam2Name(wchar_t* buffer, uint32_t capacity) override;
     int GetParam2Option(uint32_t index, wchar_t* buffer, uint32_t capacity) override;
     void SetParam2(uint32_t index) override;
+    void InvalidatePicture() override;
 
     uint32_t mode() const { return mode_; }
     // The pixel format the render target accepted.
     DXGI_FORMAT pixelFormat() const { return pixelFormat_; }
 
 private:
-    Microsoft::WRL::ComPtr<IWICBitmapSource> FrameSource(HBITMAP bitmap) const;
+    bool DecodeFrame(const uint8_t* data, uint32_t size, int32_t width, int32_t height);
+    Microsoft::WRL::ComPtr<ID2D1Bitmap> TakeBitmap(int32_t width, int32_t height);
     D2D1_RECT_F DrawingRect() const;
+    void PaintBackground();
+    void PaintFrame(ID2D1Bitmap* bitmap);
+    void UpgradeToWholePicture();
+    void RedrawAll() { redrawAll_ = true; }
 
     HWND window_;
     Microsoft::WRL::ComPtr<ID2D1HwndRenderTarget> hwndTarget_;
@@ -73,7 +82,33 @@ private:
     Microsoft::WRL::ComPtr<IDWriteTextFormat> textFormat_;
     uint32_t mode_ = kD2DNoTranslucent;
     DXGI_FORMAT pixelFormat_ = DXGI_FORMAT_UNKNOWN;
+
+    // Frame decoding: GDI decodes each frame into one 32-bit DIB section,
+    // whose pixels take the mode's layout in place and are copied into a
+    // Direct2D bitmap handed from frame to frame while the size stays.
+    OwnedDC decodeDc_;
+    GdiBitmap decodeDib_;
+    uint8_t* decodePixels_ = nullptr;
+    int32_t decodeWidth_ = 0, decodeHeight_ = 0;
+    Microsoft::WRL::ComPtr<ID2D1Bitmap> spareBitmap_;
+
+    // The changed region (see gdiplusengine): destination rectangles that do
+    // not overlap, drawn each under an aliased clip.
+    FrameDiff diff_;
+    std::vector<D2D1_RECT_F> changed_;
+    bool changedKnown_ = false;
+    const EngineFrame* comparedFrame_ = nullptr;
+    const EngineFrame* drawnFrame_ = nullptr;
+    ID2D1Bitmap* drawnBitmap_ = nullptr;
+    bool drawing_ = false;
+    bool redrawAll_ = true;
+    bool partial_ = false;
+    bool textDrawn_ = false;
 };
+
+// Joins rectangles that overlap until none do, so that drawing each one
+// under its own clip blends no pixel twice.
+void JoinOverlapping(std::vector<FilmRect>* rects);
 
 // Black Top: the 32-bit pixels (blue first) of a frame become black with
 // opacity 255 - blue, so white leaves the background and black covers it.
