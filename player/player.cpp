@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "engines/EngineFactory.h"
+#include "shell/filelocation.h"
 #include "shell/host.h"
 
 namespace {
@@ -64,9 +65,11 @@ void player::StartWithEngine(HWND window, std::unique_ptr<gengine> engine) {
     engine_ = std::move(engine);
     engine_->SetParam1(settings_->Param1);
     engine_->SetParam2(settings_->Param2);
-    if (!engine_->LoadBackground(settings_->BackGroundImageFilePath)) engine_->CaptureBackground();
+    if (!engine_->LoadBackground(LocateFile(settings_->BackGroundImageFilePath).c_str())) {
+        engine_->CaptureBackground();
+    }
 
-    if (!reader_.Open(settings_->NoxelFilePath)) {
+    if (!reader_.Open(LocateFile(settings_->NoxelFilePath).c_str())) {
         PostQuitMessage(0);
         return;
     }
@@ -74,7 +77,7 @@ void player::StartWithEngine(HWND window, std::unique_ptr<gengine> engine) {
     meter_.Restart(startTick_);
     SetTimer(window, TimerId(), kTickPeriodMs, nullptr);
 
-    if (settings_->BGM && music_.Load(settings_->WavFilePath)) music_.Play();
+    if (settings_->BGM && music_.Load(LocateFile(settings_->WavFilePath).c_str())) music_.Play();
 }
 
 void player::Tick(HWND window) {

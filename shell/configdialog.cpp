@@ -13,6 +13,7 @@
 #include "player/player.h"
 #include "resources/resource.h"
 #include "shell/configvalues.h"
+#include "shell/filelocation.h"
 #include "shell/settings.h"
 
 namespace {
@@ -263,8 +264,8 @@ void configdialog::StartPreview(HWND dialog) {
     wchar_t background[kPathChars] = {};
     GetDlgItemTextW(dialog, IDC_FILM_PATH, film, kPathChars);
     GetDlgItemTextW(dialog, IDC_BACKGROUND_PATH, background, kPathChars);
-    if (!engine_->LoadBackground(background)) engine_->CaptureBackground();
-    if (!reader_.Open(film)) {
+    if (!engine_->LoadBackground(LocateFile(background).c_str())) engine_->CaptureBackground();
+    if (!reader_.Open(LocateFile(film).c_str())) {
         // A film refused after its file was opened would keep it open and
         // locked, and the next Open would lose the handle.
         reader_.Release();
@@ -319,7 +320,7 @@ void configdialog::ToggleMusic(HWND dialog) {
     }
     wchar_t wav[kPathChars] = {};
     GetDlgItemTextW(dialog, IDC_WAV_PATH, wav, kPathChars);
-    if (!music_->Load(wav)) return;
+    if (!music_->Load(LocateFile(wav).c_str())) return;
     music_->Play();
     SetTextFromTable(dialog, IDC_MUSIC_BUTTON, IDS_MUSIC_STOP);
     musicPlaying_ = true;

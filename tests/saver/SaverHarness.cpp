@@ -74,8 +74,10 @@ void MessageWindow::Pump() const {
     while (PeekMessageW(&msg, hwnd_, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
 }
 
-SaverProcess::SaverProcess(const std::wstring& tail) {
-    const std::wstring program = WinePath(Env("NOXEL_BIN")) + L"\\noxel.scr";
+SaverProcess::SaverProcess(const std::wstring& tail)
+    : SaverProcess(tail, WinePath(Env("NOXEL_BIN")) + L"\\noxel.scr", L"") {}
+
+SaverProcess::SaverProcess(const std::wstring& tail, const std::wstring& program, const std::wstring& currentFolder) {
     std::wstring line = L"\"" + program + L"\" " + tail;
     std::vector<wchar_t> mutableLine(line.begin(), line.end());
     mutableLine.push_back(L'\0');
@@ -83,8 +85,8 @@ SaverProcess::SaverProcess(const std::wstring& tail) {
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     launchTick_ = GetTickCount();
-    if (CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &info)) {
+    if (CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &info)) {
         CloseHandle(info.hThread);
         process_ = info.hProcess;
     }

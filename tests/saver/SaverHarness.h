@@ -54,6 +54,9 @@ private:
 class SaverProcess {
 public:
     explicit SaverProcess(const std::wstring& tail);
+    // `program` (a copy of noxel.scr) started in `currentFolder`, as the
+    // system starts an installed screen saver in its own folder.
+    SaverProcess(const std::wstring& tail, const std::wstring& program, const std::wstring& currentFolder);
     ~SaverProcess();
     SaverProcess(const SaverProcess&) = delete;
     SaverProcess& operator=(const SaverProcess&) = delete;
