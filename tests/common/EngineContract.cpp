@@ -159,7 +159,8 @@ TEST_P(EngineContract, LongRunsGiveBackEveryObjectHandleAndByte) {
     ASSERT_TRUE(WriteQuadrantImage(image, 32, 24, kImageQuadrants[0], kImageQuadrants[1], kImageQuadrants[2],
                                    kImageQuadrants[3]));
     TestWindow window(64, 48, 40, 40);
-    GreyPicture pictures[2] = {TopLeftWhite(), Silhouette(16, 12, 3)};
+    // Frames of the window's size: a frame left behind each tick is plain to see.
+    GreyPicture pictures[2] = {Silhouette(64, 48, 3), Silhouette(64, 48, 4)};
     const wchar_t kLine[] = L"fps=30 (1/2)";
     // The most any one mode grew while the engine ran in it, from its 50th
     // tick (one-time objects of the mode made by then) to its last.
