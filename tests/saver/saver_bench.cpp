@@ -2,8 +2,12 @@
 //   saver_bench ticks <engine>    redraws per second and CPU time per second
 //                                 of film, full screen, the player and host
 //                                 code running in this process
-//   saver_bench process <engine>  noxel.scr /s, with ten seconds marked on
-//                                 stdout for a CPU reading from outside
+//   saver_bench process <engine> [film]
+//                                 noxel.scr /s, with ten seconds marked on
+//                                 stdout for a CPU reading from outside; film
+//                                 "walk" (default), "changing" (every pixel
+//                                 changes each frame) or a film file's path
+//   saver_bench bare [film]       the same for bare_player, the yardstick
 //   saver_bench memory            peak memory of noxel.scr /s with a 30-frame
 //                                 and a 30,000-frame film of one picture size
 #include <windows.h>
@@ -15,6 +19,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/FilmBuilder.h"
 #include "common/TestSupport.h"
@@ -41,21 +46,45 @@ bool WriteSilhouetteFilm(const std::wstring& path, uint32_t frames) {
     return film.Write(path);
 }
 
+// A film whose every pixel changes at every frame: level stripes whose grey
+// levels move on by one of three steps and toggle a second offset.
+bool WriteChangingFilm(const std::wstring& path, uint32_t frames) {
+    FilmBuilder film(kPictureWidth, kPictureHeight);
+    for (uint32_t i = 0; i < frames; ++i) {
+        testing_support::GreyPicture picture(kPictureWidth, kPictureHeight);
+        for (int y = 0; y < kPictureHeight; ++y)
+            picture.Fill(0, y, kPictureWidth, y + 1, static_cast<uint8_t>(((y + i) % 3) * 84 + (i % 2) * 40));
+        film.Add(picture);
+    }
+    return film.Write(path);
+}
+
 // A scratch film of `frames` frames named in the settings, with the engine;
-// the settings key is put back as it was afterwards.
+// the settings key is put back as it was afterwards. `kind` "walk" and
+// "changing" are made here; anything else is the path of a film to play.
 class BenchFilm {
 public:
-    BenchFilm(uint32_t frames, uint32_t engine) {
-        const std::wstring film = dir_.File(L"bench.nxl");
-        ready_ = WriteSilhouetteFilm(film, frames);
+    BenchFilm(uint32_t frames, uint32_t engine, const std::string& kind = "walk", uint32_t overlay = 1) {
+        std::wstring film = dir_.File(L"bench.nxl");
+        if (kind == "walk") {
+            ready_ = WriteSilhouetteFilm(film, frames);
+        } else if (kind == "changing") {
+            ready_ = WriteChangingFilm(film, 60);
+        } else {
+            film = testing_support::WinePath(kind);
+            ready_ = GetFileAttributesW(film.c_str()) != INVALID_FILE_ATTRIBUTES;
+        }
+        path_ = film;
         settings_.Text(L"NoxelFilePath", film);
         settings_.Number(L"Engine", engine);
         settings_.Number(L"BGM", 0);
-        settings_.Number(L"DisplayFrameRate", 1);
+        settings_.Number(L"DisplayFrameRate", overlay);
     }
     bool ready() const { return ready_; }
+    const std::wstring& path() const { return path_; }
 
 private:
+    std::wstring path_;
     ScratchDir dir_;
     SettingsScope settings_;
     bool ready_ = false;
@@ -110,8 +139,9 @@ int Ticks(uint32_t engine) {
 // Runs noxel.scr /s and marks on stdout the ten seconds over which the
 // calling script reads the process's CPU time from the host's side (Wine
 // does not report another process's times).
-int Process(uint32_t engine) {
-    BenchFilm film(300, engine);
+// The overlay is off, as a screen saver mostly runs.
+int Process(uint32_t engine, const std::string& kind) {
+    BenchFilm film(300, engine, kind, 0);
     if (!film.ready()) return 1;
 
     WaitForNoSaver();
@@ -126,6 +156,36 @@ int Process(uint32_t engine) {
     std::fflush(stdout);
     PostMessageW(window, WM_CLOSE, 0, 0);
     saver.WaitExit(30000);
+    return 0;
+}
+
+// bare_player beside this program, on the same film, marked as Process does.
+int Bare(const std::string& kind) {
+    BenchFilm film(300, 0, kind, 0);
+    if (!film.ready()) return 1;
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring program = self;
+    program = program.substr(0, program.find_last_of(L'\\') + 1) + L"bare_player.exe";
+    std::wstring line = L"\"" + program + L"\" \"" + film.path() + L"\" " +
+                        std::to_wstring((kWarmUpMs + kMeasureMs) / 1000 + 2);
+    std::vector<wchar_t> mutableLine(line.begin(), line.end());
+    mutableLine.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
+        return 1;
+    Sleep(kWarmUpMs);
+    std::printf("measure bare\n");
+    std::fflush(stdout);
+    Sleep(kMeasureMs);
+    std::printf("end\n");
+    std::fflush(stdout);
+    WaitForSingleObject(info.hProcess, 30000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
     return 0;
 }
 
@@ -165,8 +225,9 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     const uint32_t engine = argc > 2 ? static_cast<uint32_t>(std::atoi(argv[2])) : 0;
     if (mode == "ticks" && engine < 3) return Ticks(engine);
-    if (mode == "process" && engine < 3) return Process(engine);
+    if (mode == "process" && engine < 3) return Process(engine, argc > 3 ? argv[3] : "walk");
+    if (mode == "bare") return Bare(argc > 2 ? argv[2] : "walk");
     if (mode == "memory") return Memory();
-    std::fprintf(stderr, "usage: saver_bench ticks|process <engine 0-2> | memory\n");
+    std::fprintf(stderr, "usage: saver_bench ticks <engine 0-2> | process <engine 0-2> [film] | bare [film] | memory\n");
     return 2;
 }
