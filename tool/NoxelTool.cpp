@@ -163,19 +163,44 @@ private:
     uint32_t byteCount_ = 0;
 };
 
-// The film being written: "<film>.tmp" beside the film, deleted unless
-// Commit() moves it over the film. Created like the film itself (anew, shared
-// with nobody), so a second run writing the same film is refused in the same way.
+[[noreturn]] void CannotCreate(DWORD error) {
+    std::wprintf(L"Cannot create nxl file(%d)\n", static_cast<int>(error));
+    Fail();
+}
+
+// An existing film must be free to be replaced before any image is read:
+// a saver or a settings preview that holds it open would otherwise be found
+// out only after the whole encoding. Opened for writing and shared with
+// nobody, as the film itself is written; a film not there yet is fine.
+void CheckFilmReplaceable(const std::wstring& filmName) {
+    FileHandle film(CreateFileW(filmName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (film) return;
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) CannotCreate(error);
+}
+
+// The film being written: a work file beside the film, deleted unless
+// Commit() moves it over the film. Its name is one no file has yet
+// ("<film>.tmp", then "<film>.1.tmp", ...), so a file of the user's that
+// happens to bear such a name is never opened, let alone replaced.
 class TempFilm {
 public:
-    explicit TempFilm(const std::wstring& finalName) : finalName_(finalName), tempName_(finalName + L".tmp") {
-        file_ = FileHandle(CreateFileW(tempName_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file_) {
-            DWORD error = GetLastError();
-            tempName_.clear();  // not ours to delete
-            CannotCreate(error);
+    explicit TempFilm(const std::wstring& finalName) : finalName_(finalName) {
+        constexpr int kNamesTried = 100;
+        DWORD error = ERROR_FILE_EXISTS;
+        for (int n = 0; n < kNamesTried && !file_; ++n) {
+            std::wstring name = finalName + (n == 0 ? L"" : L"." + std::to_wstring(n)) + L".tmp";
+            file_ = FileHandle(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (file_) {
+                tempName_ = std::move(name);
+                return;
+            }
+            error = GetLastError();
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
         }
+        CannotCreate(error);
     }
     ~TempFilm() {
         file_.Close();
@@ -194,13 +219,8 @@ public:
     }
 
 private:
-    [[noreturn]] static void CannotCreate(DWORD error) {
-        std::wprintf(L"Cannot create nxl file(%d)\n", static_cast<int>(error));
-        Fail();
-    }
-
     std::wstring finalName_;
-    std::wstring tempName_;
+    std::wstring tempName_;  // empty when there is no work file of ours to delete
     FileHandle file_;
 };
 
@@ -242,6 +262,8 @@ int Run(int argc, wchar_t** argv) {
         return kExitFailure;
     }
     ImageSequence images(argv[1], argv[2]);
+    const std::wstring filmName = CutName(L".\\" + std::wstring(argv[2]) + L".nxl");
+    CheckFilmReplaceable(filmName);
 
     // Pass 1: validate and count. The fingerprints let pass 2 notice an image
     // that was replaced in between.
@@ -264,7 +286,7 @@ int Run(int argc, wchar_t** argv) {
     if (count > 0) matrix[0].Offset = kAnimationHeaderSize + kOffsetEntrySize * count;
     const DWORD matrixBytes = kOffsetEntrySize * count;
 
-    TempFilm film(CutName(L".\\" + std::wstring(argv[2]) + L".nxl"));
+    TempFilm film(filmName);
     if (Append(film.get(), &header, sizeof header) < sizeof header) {
         std::wprintf(L"Fail to write header\n");
         Fail();

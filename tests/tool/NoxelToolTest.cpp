@@ -1,6 +1,6 @@
 // NoxelTool run as a child process on BMP sequences written by the tests:
 // its console lines, exit codes and film bytes, and that a failed run leaves
-// an earlier film untouched and no temporary file behind.
+// an earlier film untouched and no work file behind.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -155,18 +155,51 @@ TEST_F(NoxelToolTest, FilmThatCannotBeCreatedFails) {
     EXPECT_EQ(1u, run.exitCode);
     EXPECT_EQ(Lines("Total 0 files\nCannot create nxl file(3)\n"), run.out);
     EXPECT_TRUE(OutputFiles().empty());
+}
 
-    // Another run is writing the same film: its temporary file is left alone.
+// A film held open by another program (a running saver, the settings
+// preview) cannot be replaced: the run ends before reading any image.
+TEST_F(NoxelToolTest, FilmHeldOpenFailsBeforeThePasses) {
     ASSERT_TRUE(WriteFileBytes(out_.File(L"a.nxl"), kEarlierFilm));
-    HANDLE other = CreateFileW(out_.File(L"a.nxl.tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, other);
-    run = Encode();
-    CloseHandle(other);
+    WriteImage(0, MakeBmp8(8, 2, Bytes(16, 100)));
+    // Shared for reading only, as the saver's reader opens it.
+    HANDLE reader = CreateFileW(out_.File(L"a.nxl").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+    auto run = Encode();
+    CloseHandle(reader);
     EXPECT_EQ(1u, run.exitCode);
-    EXPECT_EQ(Lines("Total 0 files\nCannot create nxl file(32)\n"), run.out);
+    EXPECT_EQ(Lines("Cannot create nxl file(32)\n"), run.out);
+    ExpectEarlierFilmKept();
+}
+
+// Files of the user's that bear the work file's names are never opened:
+// they survive byte for byte a run that succeeds and one that fails late.
+TEST_F(NoxelToolTest, FilesNamedLikeTheWorkFileAreLeftAlone) {
+    const Bytes mine = {'m', 'i', 'n', 'e', 0, 1, 2};
+    const Bytes alsoMine = {'a', 'l', 's', 'o'};
+    ASSERT_TRUE(WriteFileBytes(out_.File(L"a.nxl.tmp"), mine));
+    ASSERT_TRUE(WriteFileBytes(out_.File(L"a.nxl.1.tmp"), alsoMine));
+    const std::vector<std::wstring> withFilm = {L"a.nxl", L"a.nxl.1.tmp", L"a.nxl.tmp"};
+
+    WriteImage(0, MakeBmp8(8, 2, Bytes(16, 100)));
+    auto run = Encode();
+    EXPECT_EQ(0u, run.exitCode) << run.out;
+    EXPECT_EQ(20u + 8 + 12, Film().size());
+    EXPECT_EQ(mine, ReadFileBytes(out_.File(L"a.nxl.tmp")));
+    EXPECT_EQ(alsoMine, ReadFileBytes(out_.File(L"a.nxl.1.tmp")));
+    EXPECT_EQ(withFilm, OutputFiles());
+
+    // Fails in pass 2, after the work file was made.
+    ASSERT_TRUE(WriteFileBytes(out_.File(L"a.nxl"), kEarlierFilm));
+    WriteImage(1, MakeBmp8(4, 2, {0, 4, 8, 12, 16, 20, 24, 28}));
+    run = Encode();
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.out.find("RLE8 Error")) << run.out;
     EXPECT_EQ(kEarlierFilm, Film());
-    EXPECT_EQ((std::vector<std::wstring>{L"a.nxl", L"a.nxl.tmp"}), OutputFiles());
+    EXPECT_EQ(mine, ReadFileBytes(out_.File(L"a.nxl.tmp")));
+    EXPECT_EQ(alsoMine, ReadFileBytes(out_.File(L"a.nxl.1.tmp")));
+    EXPECT_EQ(withFilm, OutputFiles());
 }
 
 TEST_F(NoxelToolTest, BadImagesStopTheRunAndKeepTheEarlierFilm) {
