@@ -14,6 +14,7 @@
 #include "resources/resource.h"
 #include "shell/configvalues.h"
 #include "shell/filelocation.h"
+#include "shell/host.h"
 #include "shell/settings.h"
 
 namespace {
@@ -103,6 +104,8 @@ private:
     HWND volumeSlider_ = nullptr;
     bool previewing_ = false;
     bool musicPlaying_ = false;
+    // The user picked an engine or a parameter: only then does OK store them.
+    bool engineChoiceChanged_ = false;
     animreader reader_;
     uint32_t frameIndex_ = 0;
     uint32_t startTick_ = 0;
@@ -159,13 +162,14 @@ void configdialog::Initialise(HWND dialog) {
 }
 
 // Makes the engine on the preview control. An unknown index or a Direct2D
-// engine that cannot be made gives the GDI engine, and the engine list and
-// the settings then name the engine that was really made.
+// engine that cannot be made gives the GDI engine, and the engine list then
+// names the engine that was really made. The stored choice stays as it is
+// unless the user picks another: a remote session or a machine without
+// Direct2D must not switch the saver off Direct2D where it works.
 void configdialog::CreateEngineFor(uint32_t engineIndex) {
     engine_.reset();
     uint32_t created = kEngineGdi;
     engine_ = CreateEngine(engineIndex, preview_, &created);
-    settings_.Engine = created;
     SendMessageW(engineList_, CB_SETCURSEL, created, 0);
 }
 
@@ -201,13 +205,19 @@ void configdialog::Command(HWND dialog, int control, int notification) {
         ToggleMusic(dialog);
         return;
     case IDC_PARAM1:
-        if (notification == CBN_SELCHANGE) engine_->SetParam1(Selection(param1List_));
+        if (notification != CBN_SELCHANGE) return;
+        engineChoiceChanged_ = true;
+        engine_->SetParam1(Selection(param1List_));
         return;
     case IDC_PARAM2:
-        if (notification == CBN_SELCHANGE) engine_->SetParam2(Selection(param2List_));
+        if (notification != CBN_SELCHANGE) return;
+        engineChoiceChanged_ = true;
+        engine_->SetParam2(Selection(param2List_));
         return;
     case IDC_ENGINE:
-        if (notification == CBN_SELCHANGE) SwitchEngine(dialog);
+        if (notification != CBN_SELCHANGE) return;
+        engineChoiceChanged_ = true;
+        SwitchEngine(dialog);
         return;
     }
     if (const FileChooser* chooser = FileChooserFor(control)) ChooseFile(dialog, *chooser);
@@ -229,9 +239,11 @@ void configdialog::Finish(HWND dialog, bool save) {
         GetDlgItemTextW(dialog, IDC_FILM_PATH, settings_.NoxelFilePath, kPathChars);
         GetDlgItemTextW(dialog, IDC_WAV_PATH, settings_.WavFilePath, kPathChars);
         GetDlgItemTextW(dialog, IDC_BACKGROUND_PATH, settings_.BackGroundImageFilePath, kPathChars);
-        settings_.Engine = StoredSelection(SendMessageW(engineList_, CB_GETCURSEL, 0, 0), settings_.Engine);
-        settings_.Param1 = StoredSelection(SendMessageW(param1List_, CB_GETCURSEL, 0, 0), settings_.Param1);
-        settings_.Param2 = StoredSelection(SendMessageW(param2List_, CB_GETCURSEL, 0, 0), settings_.Param2);
+        if (engineChoiceChanged_) {
+            settings_.Engine = StoredSelection(SendMessageW(engineList_, CB_GETCURSEL, 0, 0), settings_.Engine);
+            settings_.Param1 = StoredSelection(SendMessageW(param1List_, CB_GETCURSEL, 0, 0), settings_.Param1);
+            settings_.Param2 = StoredSelection(SendMessageW(param2List_, CB_GETCURSEL, 0, 0), settings_.Param2);
+        }
         settings_.BGM = SendMessageW(musicBox_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
         settings_.DisplayFrameRate = SendMessageW(frameRateBox_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
         settings_.Volume = VolumeFromSliderPosition(
@@ -361,7 +373,9 @@ LRESULT CALLBACK PreviewWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+LRESULT CALLBACK HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         dialogState = std::make_unique<configdialog>();
@@ -385,4 +399,10 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         return 0;
     }
     return 0;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    return GuardedMessage(HandleDialogMessage, dialog, message, wParam, lParam);
 }

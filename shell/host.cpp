@@ -344,6 +344,19 @@ int RunGuarded(const std::function<int()>& mode) {
     }
 }
 
+void InstallLastChanceHandlers() {
+    SetUnhandledExceptionFilter(LastChanceFilter);
+    std::set_terminate(LastChanceTerminate);
+}
+
+LRESULT GuardedMessage(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    try {
+        return procedure(window, message, wParam, lParam);
+    } catch (...) {
+        std::terminate();
+    }
+}
+
 int SaverEntry(HINSTANCE instance, const wchar_t* tail) {
     EnableHeapTermination();
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_TAB_CLASSES};
@@ -351,8 +364,7 @@ int SaverEntry(HINSTANCE instance, const wchar_t* tail) {
     g_host.instance = instance;
     g_host.win9x = IsWin9xFamily();
 
-    SetUnhandledExceptionFilter(LastChanceFilter);
-    std::set_terminate(LastChanceTerminate);
+    InstallLastChanceHandlers();
     const ModeRequest request = ParseMode(tail);
     return RunGuarded([&request] { return RunMode(request); });
 }
@@ -447,7 +459,9 @@ bool CheckPassword(HWND window) {
     return g_host.closing;
 }
 
-LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+LRESULT CALLBACK HandleHostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         OnHostCreate(window);
@@ -483,6 +497,12 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     }
     return SaverWindowProc(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return GuardedMessage(HandleHostMessage, window, message, wParam, lParam);
 }
 
 LRESULT DefSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

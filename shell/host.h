@@ -48,6 +48,18 @@ PowerAnswer AnswerPowerBroadcast(WPARAM event, LPARAM flags);
 // Runs `mode`; an exception that escapes it gives -1.
 int RunGuarded(const std::function<int()>& mode);
 
+// The last-chance handlers: an exception that nothing catches (the
+// terminate handler) or a crash that escapes every frame (the unhandled-
+// exception filter) turns the system's screen-saver state off and ends the
+// process with -1.
+void InstallLastChanceHandlers();
+
+// Runs `procedure` for one message. An exception must not leave a window
+// procedure: 32-bit unwinding cannot pass the system's frames, and 64-bit
+// systems may swallow it there and go on with the saver half torn down.
+// One that escapes `procedure` goes to the last-chance handlers.
+LRESULT GuardedMessage(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
 // The program's entry: runs the mode of `tail` and gives the exit code.
 int SaverEntry(HINSTANCE instance, const wchar_t* tail);
 // Makes the screen-saver window (a preview child of `parent`, or full screen

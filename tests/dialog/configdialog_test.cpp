@@ -361,7 +361,9 @@ TEST_F(ConfigDialog, OkWithAnEmptyParameterListKeepsTheStoredValue) {
     EXPECT_EQ(3, d.Selection(IDC_PARAM2));
 }
 
-TEST_F(ConfigDialog, EngineOutsideTheListBecomesGdi) {
+// The saver plays such a value with GDI too; OK leaves it as stored unless
+// the user picks an engine.
+TEST_F(ConfigDialog, EngineOutsideTheListShowsGdi) {
     Store({{L"Engine", Number(7)}, {L"Param1", Number(2)}});
     InProcessDialog d;
     ASSERT_TRUE(d.shown());
@@ -370,7 +372,7 @@ TEST_F(ConfigDialog, EngineOutsideTheListBecomesGdi) {
     EXPECT_EQ(2, d.Selection(IDC_PARAM1));
     d.Click(IDOK);
     EXPECT_EQ(IDOK, d.Wait());
-    EXPECT_EQ(0u, ReadSettingsKey()[L"Engine"].Number());
+    EXPECT_EQ(7u, ReadSettingsKey()[L"Engine"].Number());
 }
 
 TEST_F(ConfigDialog, FileChoosersPutTheChosenPathIntoTheirFields) {

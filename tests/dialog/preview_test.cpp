@@ -3,6 +3,8 @@
 // that cannot be drawn at all.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "DialogDriver.h"
 #include "SettingsKey.h"
 #include "common/AudioSink.h"
@@ -12,6 +14,7 @@
 #include "common/TestWindow.h"
 #include "common/WavBuilder.h"
 #include "resources/resource.h"
+#include "saver/SaverHarness.h"
 
 using namespace dialog_tests;
 using testing_support::FilmBuilder;
@@ -104,6 +107,56 @@ TEST_F(Preview, DrawsTheFilmUntilItsButtonStopsIt) {
     EXPECT_EQ(IDOK, d.Wait());
 }
 
+// A film whose frames show their number, 45 frames long: the preview shows
+// it at 30 frames a second and starts again after the last frame. Only the
+// pace within a pass and the restarts are judged, with room for a busy
+// machine that samples the screen late.
+TEST_F(Preview, ClockPlaysThirtyFramesASecondAndStartsAgain) {
+    constexpr int kFrames = 45;
+    const std::wstring counting = dir_.File(L"count.nxl");
+    ASSERT_TRUE(saver_tests::WriteCountingFilm(counting, kFrames));
+    InProcessDialog d;
+    ASSERT_TRUE(d.shown());
+    d.SetText(IDC_FILM_PATH, counting);
+    d.Click(IDC_PREVIEW_BUTTON);
+    ASSERT_EQ(L"■", d.Text(IDC_PREVIEW_BUTTON));
+
+    RECT area = d.ClientRect(IDC_PREVIEW);
+    MapWindowPoints(d.Item(IDC_PREVIEW), nullptr, reinterpret_cast<POINT*>(&area), 2);
+    struct Seen {
+        DWORD tick;
+        int frame;
+    };
+    std::vector<std::vector<Seen>> passes(1);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 4000) {
+        const DWORD before = GetTickCount();
+        const int frame = saver_tests::ReadFrameNumber(area);
+        const DWORD tick = before + (GetTickCount() - before) / 2;
+        if (frame >= 0) {
+            ASSERT_LT(frame, kFrames) << "no frame past the film's end";
+            // A restart drops from the end to the beginning; a small step
+            // back would be a misread picture, not a new pass.
+            if (!passes.back().empty() && frame + kFrames / 2 < passes.back().back().frame) passes.emplace_back();
+            passes.back().push_back({tick, frame});
+        }
+        Sleep(20);
+    }
+    d.Click(IDOK);
+    EXPECT_EQ(IDOK, d.Wait());
+
+    ASSERT_GE(passes.size(), 3u) << "the film started again after its last frame at least twice in 4 s";
+    for (size_t i = 1; i + 1 < passes.size(); ++i) {  // whole passes only
+        const Seen& first = passes[i].front();
+        const Seen& last = passes[i].back();
+        EXPECT_LT(first.frame, 10) << "pass " << i << " starts at the film's beginning";
+        EXPECT_GT(last.frame, kFrames - 10) << "pass " << i << " plays to the film's end";
+        if (last.tick - first.tick < 600) continue;
+        const double rate = (last.frame - first.frame) * 1000.0 / (last.tick - first.tick);
+        EXPECT_NEAR(30.0, rate, 9.0) << "pass " << i;
+    }
+}
+
 // A film whose frame 0 cannot be made stops the preview, as its button
 // does; the dialog stays open with its unsaved choices.
 TEST_F(Preview, FilmWithoutADrawableFrameStopsOnlyThePreview) {
@@ -183,6 +236,48 @@ TEST_F(Preview, TestPlaybackRunsWithItsButtonAndStopsAtCancel) {
     d.Click(IDCANCEL);
     EXPECT_EQ(IDCANCEL, d.Wait());
     EXPECT_EQ(0u, ReadSettingsKey().count(L"WavFilePath")) << "only the test's own values are stored";
+}
+
+// What reaches the sound device: the slider sets the playing music's
+// volume at once, and the music button, OK and Cancel each stop it. Judged
+// by whether the newest sound is silent, since the mixer converts the bytes.
+TEST_F(Preview, TestPlaybackFollowsTheSliderAndStops) {
+    testing_support::AudioSink sink;
+    if (!sink.configured()) GTEST_SKIP() << "no audio file in this run";
+    const std::wstring wav = dir_.File(L"long.wav");
+    testing_support::WavLayout tone;
+    tone.samples = testing_support::SquareWave(tone, 30.0, 0.0);
+    ASSERT_TRUE(testing_support::WriteFileBytes(wav, testing_support::BuildWav(tone)));
+    auto soundsNow = [&] {
+        const uint64_t mark = sink.Mark();
+        return Eventually([&] { return testing_support::SoundingBytes(sink.Since(mark)) > 0; }, 3000);
+    };
+    // Silent from some moment on: what the mixer already held may still come.
+    auto fallsSilent = [&] {
+        return Eventually([&] {
+            const uint64_t mark = sink.Mark();
+            Sleep(300);
+            return testing_support::SoundingBytes(sink.Since(mark)) == 0;
+        }, 4000);
+    };
+
+    for (int stopControl : {IDC_MUSIC_BUTTON, IDOK, IDCANCEL}) {
+        SCOPED_TRACE(stopControl);
+        InProcessDialog d;
+        ASSERT_TRUE(d.shown());
+        d.SetText(IDC_WAV_PATH, wav);
+        d.Click(IDC_MUSIC_BUTTON);
+        ASSERT_EQ(L"■", d.Text(IDC_MUSIC_BUTTON));
+        EXPECT_TRUE(soundsNow()) << "the tone plays";
+        if (stopControl == IDC_MUSIC_BUTTON) {
+            d.MoveSlider(0);
+            EXPECT_TRUE(fallsSilent()) << "the slider at 0 silences the playing music";
+            d.MoveSlider(60);
+            EXPECT_TRUE(soundsNow()) << "and moved up makes it heard again";
+        }
+        d.Click(stopControl);
+        EXPECT_TRUE(fallsSilent()) << "stopped";
+    }
 }
 
 // For the eye: the dialog with its Japanese texts and a walking figure in

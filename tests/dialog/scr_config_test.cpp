@@ -97,6 +97,52 @@ TEST_F(ScrConfiguration, CancelSavesNothingAndExitsWithTwo) {
     EXPECT_TRUE(before == ReadSettingsKey());
 }
 
+// Direct2D cannot be set up (here Wine is told not to load its library), so the
+// dialog shows GDI; OK after changing only the music keeps the stored engine
+// and parameters for the machines where Direct2D works.
+TEST_F(ScrConfiguration, OkKeepsTheStoredEngineWhereDirect2DCannotBeMade) {
+    WriteSettingsKey({{L"Engine", Number(2)}, {L"Param1", Number(1)}, {L"Param2", Number(3)}});
+    // Wine's per-program library settings: d2d1.dll is not loaded for noxel.scr.
+    const wchar_t kOverrides[] = L"Software\\Wine\\AppDefaults\\noxel.scr\\DllOverrides";
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                             &key, nullptr));
+    RegSetValueExW(key, L"d2d1", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+    RegCloseKey(key);
+    ScrDialog d(L"/c");
+    RegDeleteKeyW(HKEY_CURRENT_USER, kOverrides);
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\noxel.scr");
+    ASSERT_TRUE(d.shown());
+    ASSERT_EQ(0, d.Selection(IDC_ENGINE)) << "Direct2D was made after all";
+    d.SetText(IDC_WAV_PATH, L"Z:\\music\\other.wav");
+    d.Click(IDOK);
+    EXPECT_EQ(1u, d.ExitCode());
+    const RegValues written = ReadSettingsKey();
+    EXPECT_EQ(L"Z:\\music\\other.wav", written.at(L"WavFilePath").Text());
+    EXPECT_EQ(2u, written.at(L"Engine").Number());
+    EXPECT_EQ(1u, written.at(L"Param1").Number());
+    EXPECT_EQ(3u, written.at(L"Param2").Number());
+}
+
+// "/c" alone gives the dialog to the foreground window; so does "/c:" with a
+// handle that is no window.
+TEST_F(ScrConfiguration, WithoutANamedOwnerTheForegroundWindowOwnsTheDialog) {
+    testing_support::TestWindow foreground(200, 100, 700, 400);
+    HWND gone = testing_support::TestWindow(20, 20).hwnd();
+    for (const std::wstring& tail :
+         {std::wstring(L"/c"), L"/c:" + std::to_wstring(reinterpret_cast<uintptr_t>(gone))}) {
+        SCOPED_TRACE(testing::PrintToString(tail));
+        SetForegroundWindow(foreground.hwnd());
+        ASSERT_EQ(foreground.hwnd(), GetForegroundWindow());
+        ScrDialog d(tail);
+        ASSERT_TRUE(d.shown());
+        EXPECT_EQ(foreground.hwnd(), GetWindow(d.dialog(), GW_OWNER));
+        d.ClickLater(IDCANCEL);
+        EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(foreground.hwnd()) != FALSE; }));
+        EXPECT_EQ(2u, d.ExitCode());
+    }
+}
+
 // "/c:<handle>" names the owner window, which the modal dialog disables.
 TEST_F(ScrConfiguration, ColonAndHandleNameTheOwner) {
     testing_support::TestWindow owner(200, 100, 700, 400);

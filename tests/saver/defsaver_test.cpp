@@ -1,7 +1,9 @@
 // DefSaverProc's dismissal table, called on a plain window of this process:
 // which messages close the screen saver (a WM_CLOSE waits in the queue) and
-// what they answer.
+// what they answer; and the system commands the host's window swallows.
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "saver/SaverHarness.h"
 #include "shell/host.h"
@@ -76,6 +78,33 @@ TEST_F(Dismissal, SmallMovementsAddUpPastFourPixels) {
     EXPECT_TRUE(CloseQueued()) << "one more pixel closes";
     MoveCursorTo(306, 303);
     EXPECT_FALSE(CloseQueued()) << "the closing position is the new reference";
+}
+
+std::vector<WPARAM> g_carriedOut;
+
+// DefWindowProc tells a CBT hook of every system command it is about to
+// carry out; the hook records it and stops it.
+LRESULT CALLBACK RecordSystemCommands(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_SYSCOMMAND) {
+        g_carriedOut.push_back(wParam);
+        return 1;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The full-screen window keeps the system from starting a screen saver
+// again or switching to another window: those commands never reach
+// DefWindowProc, while others still do.
+TEST_F(Dismissal, ScreenSaveAndWindowSwitchCommandsAreSwallowed) {
+    g_carriedOut.clear();
+    HHOOK hook = SetWindowsHookExW(WH_CBT, RecordSystemCommands, nullptr, GetCurrentThreadId());
+    ASSERT_NE(nullptr, hook);
+    for (WPARAM command : {SC_SCREENSAVE, SC_NEXTWINDOW, SC_PREVWINDOW})
+        HostWindowProc(window_.hwnd(), WM_SYSCOMMAND, command, 0);
+    HostWindowProc(window_.hwnd(), WM_SYSCOMMAND, SC_MONITORPOWER, 2);
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(std::vector<WPARAM>{SC_MONITORPOWER}, g_carriedOut);
+    EXPECT_TRUE(CloseQueued()) << "the monitor going off closes the screen saver";
 }
 
 }  // namespace
