@@ -195,3 +195,23 @@ FilmRect DestinationRect(const FilmRect& r, int32_t filmWidth, int32_t filmHeigh
     if (d.left >= d.right || d.top >= d.bottom) return none;
     return d;
 }
+
+void JoinOverlapping(std::vector<FilmRect>* rects) {
+    auto overlap = [](const FilmRect& a, const FilmRect& b) {
+        return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+    };
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (size_t i = 0; i < rects->size() && !joined; ++i) {
+            for (size_t j = i + 1; j < rects->size() && !joined; ++j) {
+                FilmRect& a = (*rects)[i];
+                const FilmRect& b = (*rects)[j];
+                if (!overlap(a, b)) continue;
+                a = FilmRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                             std::max(a.bottom, b.bottom)};
+                rects->erase(rects->begin() + static_cast<std::ptrdiff_t>(j));
+                joined = true;
+            }
+        }
+    }
+}

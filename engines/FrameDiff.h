@@ -48,3 +48,7 @@ private:
 // clipped to the destination. Same struct, destination pixel units.
 FilmRect DestinationRect(const FilmRect& r, int32_t filmWidth, int32_t filmHeight,
                          int32_t destWidth, int32_t destHeight, int32_t margin);
+
+// Joins rectangles that overlap into their bounding box until none do, so
+// that an engine drawing each one on its own blends no pixel twice.
+void JoinOverlapping(std::vector<FilmRect>* rects);

@@ -106,10 +106,6 @@ private:
     bool textDrawn_ = false;
 };
 
-// Joins rectangles that overlap until none do, so that drawing each one
-// under its own clip blends no pixel twice.
-void JoinOverlapping(std::vector<FilmRect>* rects);
-
 // Black Top: the 32-bit pixels (blue first) of a frame become black with
 // opacity 255 - blue, so white leaves the background and black covers it.
 void RewriteBlackTop(uint8_t* pixels, uint32_t byteCount);

@@ -354,13 +354,22 @@ void gdiplusengine::DrawFrame(EngineFrame* frame) {
         backGraphics_->DrawImage(bitmap, DrawingRect());
         return;
     }
-    if (changed_.empty()) return;
-    // Clipped, not drawn in pieces: every pixel is sampled as in a whole draw.
-    Gdiplus::Region clip(changed_[0]);
-    for (size_t i = 1; i < changed_.size(); ++i) clip.Union(changed_[i]);
-    backGraphics_->SetClip(&clip);
-    backGraphics_->DrawImage(bitmap, DrawingRect());
-    backGraphics_->ResetClip();
+    // GDI+ samples every pixel of its target for a stretched draw, clipped
+    // or not; so each changed rectangle gets a Graphics of its own on the
+    // back buffer's pixels there, and the whole picture is drawn into it.
+    for (const Gdiplus::Rect& r : changed_) {
+        const Gdiplus::Rect inside = Intersection(Gdiplus::Rect(r.X - left_, r.Y - top_, r.Width, r.Height),
+                                                  Gdiplus::Rect(0, 0, drawWidth_, drawHeight_));
+        if (inside.Width <= 0 || inside.Height <= 0) continue;
+        uint32_t* corner = backSurface_->pixels + static_cast<size_t>(inside.Y) * drawWidth_ + inside.X;
+        auto part = MakeGdiplus<Gdiplus::Bitmap>(inside.Width, inside.Height, drawWidth_ * 4, PixelFormat32bppPARGB,
+                                                 reinterpret_cast<BYTE*>(corner));
+        if (!part) continue;
+        auto graphics = MakeGdiplus<Gdiplus::Graphics>(part.get());
+        if (!graphics) continue;
+        graphics->SetInterpolationMode(interpolation_);
+        graphics->DrawImage(bitmap, Gdiplus::Rect(-inside.X, -inside.Y, drawWidth_, drawHeight_));
+    }
 }
 
 void gdiplusengine::DrawOverlayText(const wchar_t* text, uint32_t length) {
@@ -489,11 +498,13 @@ EngineFrame* gdiplusengine::CreateFrame(const uint8_t* data, uint32_t size,
         changedKnown_ = diff_.Compare(data, size, width, height, &changed);
         changed_.clear();
         const int32_t margin = interpolation_ == Gdiplus::InterpolationModeNearestNeighbor ? 0 : kSmoothingMargin;
-        for (const FilmRect& r : changed) {
-            FilmRect d = DestinationRect(r, width, height, drawWidth_, drawHeight_, margin);
-            if (d.right > d.left && d.bottom > d.top) {
-                changed_.emplace_back(left_ + d.left, top_ + d.top, d.right - d.left, d.bottom - d.top);
-            }
+        for (FilmRect& r : changed) r = DestinationRect(r, width, height, drawWidth_, drawHeight_, margin);
+        changed.erase(std::remove_if(changed.begin(), changed.end(),
+                                     [](const FilmRect& r) { return r.left >= r.right || r.top >= r.bottom; }),
+                      changed.end());
+        JoinOverlapping(&changed);
+        for (const FilmRect& d : changed) {
+            changed_.emplace_back(left_ + d.left, top_ + d.top, d.right - d.left, d.bottom - d.top);
         }
         comparedFrame_ = frame.get();
     }

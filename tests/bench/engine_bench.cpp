@@ -1,7 +1,10 @@
 // Times one playback tick of each rendering engine (read the frame, make it,
 // draw background and frame through the back buffer, delete it) on a
-// 1920 x 1080 window with a 480 x 360 film, beside a bare StretchDIBits of
-// the same compressed frame, and prints milliseconds per frame and ratios.
+// 1920 x 1080 window, beside a bare StretchDIBits of the same compressed
+// frames, and prints milliseconds per frame and ratios, and for each engine
+// the milliseconds of each call of the tick. Two films: one that changes
+// little from frame to frame (the film named on the command line, else a
+// walking silhouette) and one whose every pixel changes every frame.
 #include <windows.h>
 
 #include <algorithm>
@@ -17,6 +20,7 @@
 #include "common/TestSupport.h"
 #include "common/TestWindow.h"
 #include "engines/FrameBitmapInfo.h"
+#include "engines/GdiGuards.h"
 #include "engines/d2dengine.h"
 #include "engines/gdiengine.h"
 #include "engines/gdiplusengine.h"
@@ -29,8 +33,11 @@ namespace {
 constexpr int kWindowWidth = 1920, kWindowHeight = 1080;
 constexpr int kFilmWidth = 480, kFilmHeight = 360;
 constexpr uint32_t kFilmFrames = 60;
-constexpr int kRounds = 3;
-constexpr double kCaseBudgetMs = 20000.0;
+constexpr double kCaseBudgetMs = 8000.0;
+
+// The calls of one tick, in the order a tick makes them.
+enum Call { kCreateFrame, kBeginDraw, kDrawBackground, kDrawFrame, kEndDraw, kDeleteFrame, kCallCount };
+const char* const kCallNames[kCallCount] = {"Create", "Begin", "Backgr", "Frame", "End", "Delete"};
 
 struct EngineCase {
     const char* name;
@@ -86,97 +93,146 @@ private:
     LARGE_INTEGER frequency_, start_;
 };
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+struct Timing {
+    double callMs[kCallCount] = {};  // per call
+    double tickMs = -1.0;            // per tick; negative when the engine is unavailable
+};
 
-// Milliseconds per frame of the engine's whole tick.
-double TimeEngine(const EngineCase& engineCase, HWND window, animreader& reader, uint32_t frames) {
+// Times each call of the engine's ticks through the film; every call ends
+// with GdiFlush, so GDI work is counted in the call that asked for it.
+Timing TimeEngine(const EngineCase& engineCase, HWND window, animreader& reader, uint32_t frames) {
+    Timing timing;
     std::unique_ptr<gengine> engine = engineCase.make(window);
-    if (!engine) return -1.0;
+    if (!engine) return timing;
     engine->SetParam1(engineCase.param1);
     engine->SetParam2(engineCase.param2);
     engine->CaptureBackground();
+    double sums[kCallCount] = {};
+    auto timed = [&](Call call, const std::function<void()>& work) {
+        Stopwatch watch;
+        work();
+        GdiFlush();
+        sums[call] += watch.Ms();
+    };
     auto tick = [&](uint32_t i) {
-        EngineFrame* frame = reader.ReadFrame(i % reader.FrameCount(), engine.get());
-        engine->BeginDraw();
-        engine->DrawBackground();
-        engine->DrawFrame(frame);
-        engine->EndDraw();
-        engine->DeleteFrame(frame);
+        EngineFrame* frame = nullptr;
+        timed(kCreateFrame, [&] { frame = reader.ReadFrame(i % reader.FrameCount(), engine.get()); });
+        timed(kBeginDraw, [&] { engine->BeginDraw(); });
+        timed(kDrawBackground, [&] { engine->DrawBackground(); });
+        timed(kDrawFrame, [&] { engine->DrawFrame(frame); });
+        timed(kEndDraw, [&] { engine->EndDraw(); });
+        timed(kDeleteFrame, [&] { engine->DeleteFrame(frame); });
     };
     // One tick first: what an engine prepares once (a stretched background)
     // is spread over a whole film in real use.
     tick(0);
-    GdiFlush();
+    std::fill(std::begin(sums), std::end(sums), 0.0);
     Stopwatch watch;
     uint32_t done = 0;
     // Engines that take seconds per frame under Wine stop at the time budget.
-    while (done < frames && (done == 0 || watch.Ms() < kCaseBudgetMs)) tick(done++);
-    GdiFlush();
-    return watch.Ms() / done;
+    while (done < frames && (done == 0 || watch.Ms() < kCaseBudgetMs)) tick(1 + done++);
+    timing.tickMs = watch.Ms() / done;
+    for (int call = 0; call < kCallCount; ++call) timing.callMs[call] = sums[call] / done;
+    return timing;
 }
 
-// Milliseconds per frame of GDI decoding and stretching the same streams
-// straight onto the window, with nothing else.
-double TimeBareStretch(HWND window, const FilmBuilder& film, uint32_t frames) {
-    HDC dc = GetDC(window);
-    Stopwatch watch;
-    for (uint32_t i = 0; i < frames; ++i) {
-        const std::vector<uint8_t>& stream = film.Stream(i % film.FrameCount());
-        GreyBitmapInfo info(kFilmWidth, kFilmHeight, BI_RLE8, static_cast<DWORD>(stream.size()));
-        StretchDIBits(dc, 0, 0, kWindowWidth, kWindowHeight, 0, 0, kFilmWidth, kFilmHeight, stream.data(),
-                      info.get(), DIB_RGB_COLORS, SRCCOPY);
+// The bare player the engines are measured against: each frame the reader
+// hands it goes to the window with one StretchDIBits, and nothing else.
+class BarePlayer : public gdiengine {
+public:
+    explicit BarePlayer(HWND window) : gdiengine(window), window_(window) {}
+    EngineFrame* CreateFrame(const uint8_t* data, uint32_t size, int32_t width, int32_t height,
+                             uint32_t) override {
+        WindowDC dc(window_);
+        GreyBitmapInfo info(width, height, BI_RLE8, size);
+        StretchDIBits(dc.get(), 0, 0, kWindowWidth, kWindowHeight, 0, 0, width, height, data, info.get(),
+                      DIB_RGB_COLORS, SRCCOPY);
+        return nullptr;
     }
+
+private:
+    HWND window_;
+};
+
+// Milliseconds per frame of the bare player.
+double TimeBareStretch(HWND window, animreader& reader, uint32_t frames) {
+    BarePlayer bare(window);
+    Stopwatch watch;
+    for (uint32_t i = 0; i < frames; ++i) reader.ReadFrame(i % reader.FrameCount(), &bare);
     GdiFlush();
-    double ms = watch.Ms() / frames;
-    ReleaseDC(window, dc);
-    return ms;
+    return watch.Ms() / frames;
+}
+
+// Every pixel differs from the same pixel of the frame before.
+GreyPicture Stripes(int32_t width, int32_t height, uint32_t step) {
+    GreyPicture picture(width, height);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            picture.Fill(x, y, x + 1, y + 1, static_cast<uint8_t>(((x + y + step) % 3) * 84 + (step % 2) * 40));
+    return picture;
+}
+
+void Report(const char* film, animreader& reader, HWND window, uint32_t frames) {
+    std::vector<EngineCase> cases = EngineCases();
+    TimeBareStretch(window, reader, 10);  // warm up
+    const double bareMs = TimeBareStretch(window, reader, frames);
+    std::printf("\n%s: %dx%d, %u frames; %u ticks (or %.0f s) per engine on a %dx%d window\n", film,
+                reader.Width(), reader.Height(), reader.FrameCount(), frames, kCaseBudgetMs / 1000.0, kWindowWidth,
+                kWindowHeight);
+    std::printf("%-28s %8.3f ms/frame\n", "bare StretchDIBits", bareMs);
+    std::printf("%-28s %8s %7s |", "engine (ms per tick, per call)", "tick", "x bare");
+    for (const char* name : kCallNames) std::printf(" %7s", name);
+    std::printf("\n");
+    for (const EngineCase& engineCase : cases) {
+        const Timing timing = TimeEngine(engineCase, window, reader, frames);
+        if (timing.tickMs < 0) {
+            std::printf("%-28s unavailable\n", engineCase.name);
+            continue;
+        }
+        std::printf("%-28s %8.3f %7.2f |", engineCase.name, timing.tickMs, timing.tickMs / bareMs);
+        for (double ms : timing.callMs) std::printf(" %7.3f", ms);
+        std::printf("\n");
+        std::fflush(stdout);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
 }
 
 }  // namespace
 
+// engine_bench [ticks per engine] [film that changes little]
 int main(int argc, char** argv) {
     const uint32_t frames = argc > 1 ? static_cast<uint32_t>(std::max(1, atoi(argv[1]))) : 300;
     CoInitialize(nullptr);
     StartGdiplus();
     InitDirect2D();
-
-    FilmBuilder film(kFilmWidth, kFilmHeight);
-    for (uint32_t i = 0; i < kFilmFrames; ++i) film.Add(Silhouette(kFilmWidth, kFilmHeight, i));
+    TestWindow window(kWindowWidth, kWindowHeight);
     ScratchDir dir;
-    std::wstring path = dir.File(L"bench.nxl");
+
+    FilmBuilder walking(kFilmWidth, kFilmHeight), everyPixel(kFilmWidth, kFilmHeight);
+    for (uint32_t i = 0; i < kFilmFrames; ++i) {
+        walking.Add(Silhouette(kFilmWidth, kFilmHeight, i));
+        everyPixel.Add(Stripes(kFilmWidth, kFilmHeight, i));
+    }
+    std::wstring little = dir.File(L"walking.nxl");
+    const std::wstring changing = dir.File(L"every-pixel.nxl");
+    if (argc > 2) {
+        little = WinePath(argv[2]);
+    } else if (!walking.Write(little)) {
+        little.clear();
+    }
     animreader reader;
-    if (!film.Write(path) || !reader.Open(path.c_str())) {
-        std::fprintf(stderr, "cannot write or open the film\n");
+    if (little.empty() || !reader.Open(little.c_str())) {
+        std::fprintf(stderr, "cannot open the film that changes little\n");
         return 1;
     }
-    TestWindow window(kWindowWidth, kWindowHeight);
-
-    std::vector<EngineCase> cases = EngineCases();
-    std::vector<double> bare;
-    std::vector<std::vector<double>> engines(cases.size());
-    TimeBareStretch(window.hwnd(), film, 10);  // warm up
-    for (int round = 0; round < kRounds; ++round) {
-        bare.push_back(TimeBareStretch(window.hwnd(), film, frames));
-        for (size_t i = 0; i < cases.size(); ++i)
-            engines[i].push_back(TimeEngine(cases[i], window.hwnd(), reader, frames));
-        window.Pump();
+    Report(argc > 2 ? "film that changes little (given)" : "film that changes little (walking figure)", reader,
+           window.hwnd(), frames);
+    reader.Close();
+    if (!everyPixel.Write(changing) || !reader.Open(changing.c_str())) {
+        std::fprintf(stderr, "cannot write or open the film whose every pixel changes\n");
+        return 1;
     }
-
-    const double bareMs = Median(bare);
-    std::printf("%u frames (or %.0f s per engine) of %dx%d on a %dx%d window, median of %d rounds\n", frames,
-                kCaseBudgetMs / 1000.0, kFilmWidth, kFilmHeight, kWindowWidth, kWindowHeight, kRounds);
-    std::printf("%-28s %8.3f ms/frame\n", "bare StretchDIBits", bareMs);
-    for (size_t i = 0; i < cases.size(); ++i) {
-        const double ms = Median(engines[i]);
-        if (ms < 0) {
-            std::printf("%-28s unavailable\n", cases[i].name);
-            continue;
-        }
-        std::printf("%-28s %8.3f ms/frame  %5.2f x bare  (params %u, %u)\n", cases[i].name, ms, ms / bareMs,
-                    cases[i].param1, cases[i].param2);
-    }
+    Report("film whose every pixel changes", reader, window.hwnd(), frames);
     return 0;
 }
