@@ -22,9 +22,10 @@ const COLORREF kTextBackground = RGB(40, 120, 200);
 // or white, and the capture's unlike the image's.
 const COLORREF kImageQuadrants[4] = {RGB(200, 60, 40), RGB(40, 160, 60), RGB(60, 80, 200), RGB(200, 180, 40)};
 const COLORREF kScreenQuadrants[4] = {RGB(130, 40, 170), RGB(40, 170, 170), RGB(170, 120, 90), RGB(90, 100, 30)};
-// Private bytes move by heap growth and trimming of their own; a leaked
-// frame or back buffer per tick, or a capture left behind, is far more.
-constexpr int64_t kPrivateSlackBytes = 256 * 1024;
+// Private bytes move by heap growth and trimming of their own (up to about
+// 200 KiB seen); a frame left behind per tick (over 1 MiB in 300 ticks) or a
+// screen capture (8 MiB on a full-HD display) is far more.
+constexpr int64_t kPrivateSlackBytes = 512 * 1024;
 
 // A film frame white in its top-left quarter only, so that a picture drawn
 // upside down, mirrored or turned round shows white in another quarter.
