@@ -245,8 +245,11 @@ TEST_F(Preview, TestPlaybackFollowsTheSliderAndStops) {
     testing_support::AudioSink sink;
     if (!sink.configured()) GTEST_SKIP() << "no audio file in this run";
     const std::wstring wav = dir_.File(L"long.wav");
+    // Long enough to outlast the test: the sound file fills several times
+    // faster than real time.
     testing_support::WavLayout tone;
-    tone.samples = testing_support::SquareWave(tone, 30.0, 0.0);
+    tone.samplesPerSec = 11025;
+    tone.samples = testing_support::SquareWave(tone, 120.0, 0.0);
     ASSERT_TRUE(testing_support::WriteFileBytes(wav, testing_support::BuildWav(tone)));
     auto soundsNow = [&] {
         const uint64_t mark = sink.Mark();
