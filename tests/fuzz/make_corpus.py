@@ -102,6 +102,13 @@ def main():
     write("rle8", "no-width", encoder_input(0, [9] * 10 + [200] * 6))
     write("rle8", "silhouette", encoder_input(16, sum(silhouette(16, 8, 1), [])))
 
+    def frame_pair(width, height, first, second):
+        return bytes([width - 1, height - 1]) + struct.pack("<H", len(first)) + first + second
+    walk = [rle8_rows(16, silhouette(16, 8, s)) for s in range(2)]
+    write("framediff", "walk", frame_pair(16, 8, walk[0], walk[1]))
+    write("framediff", "same", frame_pair(16, 8, walk[0], walk[0]))
+    write("framediff", "cut", frame_pair(16, 8, walk[0], walk[1][:-2]))
+
 
 if __name__ == "__main__":
     main()
