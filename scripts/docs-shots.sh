@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes the pictures in docs/images from real runs of noxel.scr under Wine on
 # Xvfb: the screen saver over a sunset, its settings dialog with the preview
-# playing, and what each engine option does with one frame of the demo film
-# over a striped background. Builds and makes the demo film first.
+# playing on a Japanese and on an English system, and what each engine option
+# does with one frame of the demo film over a striped background. Builds and
+# makes the demo film first.
 #
 #   bash scripts/docs-shots.sh
 set -euo pipefail
@@ -73,19 +74,24 @@ large_screen() {
   saver_settings "NoxelFilePath=$folder\\Veilwick.nxl" "WavFilePath=$folder\\Veilwick.wav" \
                  "BackGroundImageFilePath=$folder\\Sunset.jpg"
   wait_seconds=12 shoot saver Engine=2 Param1=2 Param2=0
-  shoot_dialog
+  shoot_dialog ja_JP 'ノクセルスクリーンセーバー設定' dialog
+  shoot_dialog en_US 'Noxel Screen Saver Settings' dialog-en
 }
 
+# shoot_dialog LANGUAGE CAPTION NAME: the dialog as a user of that language
+# sees it. Wine takes the language from LANG, for a locale that the C
+# library knows: the test build compiles both into its folder.
 shoot_dialog() {
+  local language=$1.UTF-8 caption=$2 name=$3
   saver_settings "BGM=1" "Engine=0" "Param1=0" "Param2=2"
-  wine "$scr" /c </dev/null >/dev/null 2>&1 &
+  LOCPATH="$NOXEL_RUN_BUILD/locale" LANG=$language LC_ALL=$language wine "$scr" /c </dev/null >/dev/null 2>&1 &
   local pid=$! window
-  window=$(xdotool search --sync --name 'ノクセルスクリーンセーバー設定' | head -n 1)
+  window=$(xdotool search --sync --name "$caption" | head -n 1)
   sleep 1
   # The preview button, right of the film's name.
   xdotool mousemove --window "$window" 510 68 click 1
   sleep "$wait_seconds"
-  import -window "$window" "$work/dialog.png"
+  import -window "$window" "$work/$name.png"
   xdotool key --window "$window" Escape
   wait "$pid" || true
 }
@@ -119,4 +125,5 @@ label -label "No Translucent" "$work/d2d-0.png" -label "White Top" "$work/d2d-1.
 for picture in "$out"/options-*.png; do convert "$picture" +dither -colors 96 -strip "$picture"; done
 convert "$work/saver.png" -resize 640x480 -strip "$out/saver.png"
 convert "$work/dialog.png" -strip "$out/dialog.png"
+convert "$work/dialog-en.png" -strip "$out/dialog-en.png"
 ls -l "$out"

@@ -92,11 +92,11 @@ RECT DialogControls::ClientRect(int id) const {
     return r;
 }
 
-InProcessDialog::InProcessDialog() {
+InProcessDialog::InProcessDialog(const wchar_t* caption) {
     thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
     HWND found = nullptr;
     Eventually([&] {
-        found = FindThreadWindow(threadId_, kDialogCaption);
+        found = FindThreadWindow(threadId_, caption);
         return (found && IsWindowVisible(found)) || !running();
     });
     if (found && IsWindowVisible(found)) dialog_ = found;

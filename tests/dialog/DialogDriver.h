@@ -57,7 +57,8 @@ protected:
 // The dialog run with DialogBoxParamW on a thread of this process.
 class InProcessDialog : public DialogControls {
 public:
-    InProcessDialog();
+    // Waits for a dialog of this caption: the language's own.
+    explicit InProcessDialog(const wchar_t* caption = kDialogCaption);
     ~InProcessDialog();
     InProcessDialog(const InProcessDialog&) = delete;
     InProcessDialog& operator=(const InProcessDialog&) = delete;

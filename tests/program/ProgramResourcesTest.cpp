@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,32 @@ TEST_F(ProgramResources, NameForTheSettingsListBesideTheOtherStrings) {
     EXPECT_STREQ(L"Veilwick.nxl", text);
     EXPECT_NE(nullptr, FindResourceW(module_, MAKEINTRESOURCEW(IDD_CONFIG), MAKEINTRESOURCEW(5)));  // RT_DIALOG
     EXPECT_NE(nullptr, LoadImageW(module_, MAKEINTRESOURCEW(IDI_NOXEL), IMAGE_ICON, 32, 32, 0));
+}
+
+BOOL CALLBACK CollectLanguage(HMODULE, const wchar_t*, const wchar_t*, WORD language, LONG_PTR found) {
+    reinterpret_cast<std::vector<WORD>*>(found)->push_back(language);
+    return TRUE;
+}
+
+// The dialog and its strings in Japanese and in US English, and in no
+// neutral language: Windows XP and Wine take a neutral resource before the
+// one of the user's language, so a neutral copy would hide the Japanese.
+TEST_F(ProgramResources, DialogAndStringsInJapaneseAndEnglishOnly) {
+    const std::vector<WORD> expected = {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                        MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)};
+    struct Resource {
+        const wchar_t* type;
+        int name;
+    };
+    // String ids 104 to 127 live in the blocks of ids 96-111 and 112-127.
+    for (const Resource& r : {Resource{MAKEINTRESOURCEW(5), IDD_CONFIG}, Resource{MAKEINTRESOURCEW(6), 7},
+                              Resource{MAKEINTRESOURCEW(6), 8}}) {
+        std::vector<WORD> languages;
+        EnumResourceLanguagesW(module_, r.type, MAKEINTRESOURCEW(r.name), CollectLanguage,
+                               reinterpret_cast<LONG_PTR>(&languages));
+        std::sort(languages.begin(), languages.end());
+        EXPECT_EQ(expected, languages) << "resource type " << reinterpret_cast<uintptr_t>(r.type) << ", " << r.name;
+    }
 }
 
 TEST_F(ProgramResources, VersionIsTheProjectVersion) {
