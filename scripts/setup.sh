@@ -11,7 +11,7 @@ packages=(
   libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 libasound2-plugins:i386
   fonts-ipafont-gothic
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
-  ffmpeg sox zip python3
+  ffmpeg sox zip python3 locales
 )
 
 missing=()
