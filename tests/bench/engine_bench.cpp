@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "common/FilmBuilder.h"
@@ -172,8 +173,11 @@ GreyPicture Stripes(int32_t width, int32_t height, uint32_t step) {
     return picture;
 }
 
-void Report(const char* film, animreader& reader, HWND window, uint32_t frames) {
+void Report(const char* film, animreader& reader, HWND window, uint32_t frames, const std::string& only) {
     std::vector<EngineCase> cases = EngineCases();
+    cases.erase(std::remove_if(cases.begin(), cases.end(),
+                               [&](const EngineCase& c) { return std::string(c.name).find(only) != 0; }),
+                cases.end());
     TimeBareStretch(window, reader, 10);  // warm up
     const double bareMs = TimeBareStretch(window, reader, frames);
     std::printf("\n%s: %dx%d, %u frames; %u ticks (or %.0f s) per engine on a %dx%d window\n", film,
@@ -200,8 +204,9 @@ void Report(const char* film, animreader& reader, HWND window, uint32_t frames) 
 
 }  // namespace
 
-// engine_bench [ticks per engine] [film that changes little]
+// engine_bench [ticks per engine] [film that changes little] [engines whose name starts so]
 int main(int argc, char** argv) {
+    const std::string only = argc > 3 ? argv[3] : "";
     const uint32_t frames = argc > 1 ? static_cast<uint32_t>(std::max(1, atoi(argv[1]))) : 300;
     CoInitialize(nullptr);
     StartGdiplus();
@@ -227,12 +232,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     Report(argc > 2 ? "film that changes little (given)" : "film that changes little (walking figure)", reader,
-           window.hwnd(), frames);
+           window.hwnd(), frames, only);
     reader.Close();
     if (!everyPixel.Write(changing) || !reader.Open(changing.c_str())) {
         std::fprintf(stderr, "cannot write or open the film whose every pixel changes\n");
         return 1;
     }
-    Report("film whose every pixel changes", reader, window.hwnd(), frames);
+    Report("film whose every pixel changes", reader, window.hwnd(), frames, only);
     return 0;
 }
