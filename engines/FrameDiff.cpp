@@ -21,6 +21,50 @@ FilmRect Union(const FilmRect& a, const FilmRect& b) {
 
 // Film pixels that cost less to redraw than one more rectangle to clip and copy.
 constexpr int64_t kFreeArea = 1024;
+// Changes are first found in tiles of this many film pixels square; beyond
+// kMaxPieces pieces the changes are taken as bands of whole rows instead.
+constexpr int32_t kTile = 16;
+constexpr size_t kMaxPieces = 64;
+
+bool Overlap(const FilmRect& a, const FilmRect& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// Joins the two rectangles whose union adds the least area, while more than
+// `limit` are left or a join adds almost nothing; a union takes in every
+// rectangle it overlaps, so the rectangles stay apart.
+void MergePieces(std::vector<FilmRect>* pieces, size_t limit) {
+    while (pieces->size() > 1) {
+        size_t bestA = 0, bestB = 1;
+        int64_t bestCost = INT64_MAX;
+        for (size_t i = 0; i < pieces->size(); ++i) {
+            for (size_t j = i + 1; j < pieces->size(); ++j) {
+                const FilmRect& a = (*pieces)[i];
+                const FilmRect& b = (*pieces)[j];
+                const int64_t cost = Area(Union(a, b)) - Area(a) - Area(b);
+                if (cost < bestCost) {
+                    bestCost = cost;
+                    bestA = i;
+                    bestB = j;
+                }
+            }
+        }
+        if (pieces->size() <= limit && bestCost > kFreeArea) break;
+        FilmRect merged = Union((*pieces)[bestA], (*pieces)[bestB]);
+        pieces->erase(pieces->begin() + static_cast<std::ptrdiff_t>(bestB));
+        pieces->erase(pieces->begin() + static_cast<std::ptrdiff_t>(bestA));
+        for (size_t k = 0; k < pieces->size();) {
+            if (Overlap(merged, (*pieces)[k])) {
+                merged = Union(merged, (*pieces)[k]);
+                pieces->erase(pieces->begin() + static_cast<std::ptrdiff_t>(k));
+                k = 0;
+            } else {
+                ++k;
+            }
+        }
+        pieces->push_back(merged);
+    }
+}
 
 // Joins the two neighbouring bands whose union adds the least area, while
 // more than `limit` are left or a join adds almost nothing. Bands come
@@ -144,7 +188,85 @@ bool FrameDiff::Decode(const uint8_t* data, uint32_t size, int32_t width, int32_
     return false;
 }
 
-void FrameDiff::FindChanges(std::vector<FilmRect>* changed) const {
+// Tiles that changed, joined into runs along each row of tiles and into
+// columns of equal runs, shrunk to the pixels that changed, then merged to a
+// few rectangles that do not overlap.
+void FrameDiff::FindChanges(std::vector<FilmRect>* changed) {
+    const int32_t w = shownWidth_, h = shownHeight_;
+    const int32_t across = (w + kTile - 1) / kTile;
+    tileChanged_.resize(static_cast<size_t>(across));
+    pieces_.clear();
+    for (int32_t tileTop = 0; tileTop < h; tileTop += kTile) {
+        const int32_t tileBottom = std::min(h, tileTop + kTile);
+        std::fill(tileChanged_.begin(), tileChanged_.end(), 0);
+        bool any = false;
+        for (int32_t top = tileTop; top < tileBottom; ++top) {
+            const size_t offset = static_cast<size_t>(h - 1 - top) * static_cast<size_t>(w);  // bottom row first
+            const uint8_t* a = shown_.data() + offset;
+            const uint8_t* b = next_.data() + offset;
+            if (std::memcmp(a, b, static_cast<size_t>(w)) == 0) continue;
+            any = true;
+            for (int32_t t = 0; t < across; ++t) {
+                const int32_t left = t * kTile;
+                const size_t length = static_cast<size_t>(std::min(kTile, w - left));
+                if (!tileChanged_[t] && std::memcmp(a + left, b + left, length) != 0) tileChanged_[t] = 1;
+            }
+        }
+        if (!any) continue;
+        for (int32_t t = 0; t < across;) {
+            if (!tileChanged_[t]) {
+                ++t;
+                continue;
+            }
+            int32_t end = t;
+            while (end < across && tileChanged_[end]) ++end;
+            const FilmRect run{t * kTile, tileTop, std::min(w, end * kTile), tileBottom};
+            t = end;
+            // The same run in the row of tiles above grows down instead.
+            bool grown = false;
+            for (FilmRect& p : pieces_) {
+                if (p.bottom == tileTop && p.left == run.left && p.right == run.right) {
+                    p.bottom = tileBottom;
+                    grown = true;
+                    break;
+                }
+            }
+            if (grown) continue;
+            if (pieces_.size() == kMaxPieces) {
+                FindBands(changed);
+                return;
+            }
+            pieces_.push_back(run);
+        }
+    }
+    for (FilmRect& p : pieces_) Tighten(&p);
+    MergePieces(&pieces_, kMaxRects);
+    changed->assign(pieces_.begin(), pieces_.end());
+}
+
+// The smallest rectangle inside *r that holds every changed pixel of it.
+void FrameDiff::Tighten(FilmRect* r) const {
+    const int32_t w = shownWidth_, h = shownHeight_;
+    FilmRect tight{r->right, r->bottom, r->left, r->top};
+    for (int32_t top = r->top; top < r->bottom; ++top) {
+        const size_t offset = static_cast<size_t>(h - 1 - top) * static_cast<size_t>(w);
+        const uint8_t* a = shown_.data() + offset;
+        const uint8_t* b = next_.data() + offset;
+        int32_t left = r->left, right = r->right;
+        while (left < right && a[left] == b[left]) ++left;
+        if (left == right) continue;
+        while (a[right - 1] == b[right - 1]) --right;
+        tight.left = std::min(tight.left, left);
+        tight.right = std::max(tight.right, right);
+        tight.top = std::min(tight.top, top);
+        tight.bottom = top + 1;
+    }
+    *r = tight;
+}
+
+// One rectangle per run of changed rows, with the columns that changed in it.
+void FrameDiff::FindBands(std::vector<FilmRect>* changed) const {
+    changed->clear();
     const int32_t w = shownWidth_, h = shownHeight_;
     const size_t rowBytes = static_cast<size_t>(w);
     FilmRect band{0, 0, 0, 0};

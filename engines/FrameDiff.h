@@ -32,7 +32,9 @@ public:
 
 private:
     bool Decode(const uint8_t* data, uint32_t size, int32_t width, int32_t height);
-    void FindChanges(std::vector<FilmRect>* changed) const;
+    void FindChanges(std::vector<FilmRect>* changed);
+    void FindBands(std::vector<FilmRect>* changed) const;
+    void Tighten(FilmRect* r) const;
 
     std::vector<uint8_t> shown_;    // the accepted frame, bottom row first
     std::vector<uint8_t> next_;     // the frame last compared
@@ -41,6 +43,9 @@ private:
     bool shownValid_ = false;
     bool nextValid_ = false;   // next_ holds every pixel of a well-formed stream
     bool pending_ = false;     // a Compare has not been accepted yet
+    // Work areas of FindChanges, kept between frames.
+    std::vector<uint8_t> tileChanged_;
+    std::vector<FilmRect> pieces_;
 };
 
 // The destination pixels (a destWidth x destHeight picture over which the whole film is stretched) that

@@ -3,7 +3,7 @@
 // the second stream. Checked against the test decoder: a comparison is made
 // exactly when both streams reach their end code and cover every pixel, and
 // then every pixel that differs lies in one of a few rectangles inside the
-// picture, and every window pixel that samples a changed film pixel lies in
+// picture and apart from each other, and every window pixel that samples a changed film pixel lies in
 // its destination rectangle.
 #include <algorithm>
 #include <cstddef>
@@ -59,9 +59,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!compared) return 0;
 
     Require(changed.size() <= FrameDiff::kMaxRects);
-    for (const FilmRect& r : changed)
+    for (size_t i = 0; i < changed.size(); ++i) {
+        const FilmRect& r = changed[i];
         Require(0 <= r.left && r.left < r.right && r.right <= width && 0 <= r.top && r.top < r.bottom &&
                 r.bottom <= height);
+        // Apart, so that an engine may draw each one over what it holds.
+        for (size_t j = i + 1; j < changed.size(); ++j) {
+            const FilmRect& o = changed[j];
+            Require(r.right <= o.left || o.right <= r.left || r.bottom <= o.top || o.bottom <= r.top);
+        }
+    }
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x) {
             const size_t at = size_t(y) * width + x;

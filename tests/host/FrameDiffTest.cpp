@@ -48,6 +48,13 @@ void ExpectCovered(const Picture& a, const Picture& b, const std::vector<FilmRec
                 ASSERT_TRUE(Inside(rects, x, top)) << x << "," << top;
             }
     EXPECT_LE(rects.size(), FrameDiff::kMaxRects);
+    for (size_t i = 0; i < rects.size(); ++i) {
+        for (size_t j = i + 1; j < rects.size(); ++j) {
+            const FilmRect &r = rects[i], &o = rects[j];
+            EXPECT_TRUE(r.right <= o.left || o.right <= r.left || r.bottom <= o.top || o.bottom <= r.top)
+                << "rectangles " << i << " and " << j << " overlap";
+        }
+    }
 }
 
 TEST(FrameDiff, FirstFrameDrawsAllThenOnlyWhatChanged) {
@@ -155,6 +162,16 @@ TEST(FrameDiff, BandsCoverEveryChangeAndStayFew) {
     ASSERT_TRUE(Compare(diff, b, &changed));
     EXPECT_EQ(changed.size(), 2u);
     ExpectCovered(a, b, changed);
+
+    // Two figures on the same rows, far apart: two rectangles, not one wide band.
+    Picture e = a;
+    for (int32_t top = 10; top < 30; ++top) {
+        e.At(1, top) ^= 0x80;
+        e.At(62, top) ^= 0x80;
+    }
+    ASSERT_TRUE(Compare(diff, e, &changed));
+    EXPECT_EQ(changed.size(), 2u);
+    ExpectCovered(a, e, changed);
 
     // Every other row changed: many bands merged to a few.
     Picture c = a;
