@@ -129,13 +129,15 @@ DWORD WINAPI InProcessDialog::Run(void* self) {
     return 0;
 }
 
-ScrDialog::ScrDialog(const std::wstring& arguments) {
-    const std::wstring program = testing_support::WinePath(testing_support::Env("NOXEL_BIN") + "/noxel.scr");
+ScrDialog::ScrDialog(const std::wstring& arguments)
+    : ScrDialog(arguments, testing_support::WinePath(testing_support::Env("NOXEL_BIN") + "/noxel.scr"), L"") {}
+
+ScrDialog::ScrDialog(const std::wstring& arguments, const std::wstring& program, const std::wstring& currentFolder) {
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process_)) {
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &process_)) {
         process_ = {};
         return;
     }

@@ -82,6 +82,8 @@ private:
 class ScrDialog : public DialogControls {
 public:
     explicit ScrDialog(const std::wstring& arguments);
+    // `program` (a copy of noxel.scr) started in `currentFolder`.
+    ScrDialog(const std::wstring& arguments, const std::wstring& program, const std::wstring& currentFolder);
     ~ScrDialog();
     ScrDialog(const ScrDialog&) = delete;
     ScrDialog& operator=(const ScrDialog&) = delete;
