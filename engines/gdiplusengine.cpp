@@ -86,16 +86,14 @@ size_t GreyStride(int32_t width) {
 
 }  // namespace
 
-// A frame decoded by GDI: an 8-bit DIB section and the GDI+ bitmap that
-// reads its pixels (declared after it, so it goes first). Handed from frame
-// to frame while the film's size stays the same.
+// A frame decoded by GDI: an 8-bit DIB section and the GDI+ bitmap made on
+// its pixels (declared after it, so it goes first). The DIB section is handed
+// from frame to frame while the film's size stays the same.
 struct GdiplusDecodedFrame {
     GdiBitmap dib;
     uint8_t* bits = nullptr;
     int32_t width = 0, height = 0;
     std::unique_ptr<Gdiplus::Bitmap> bitmap;
-    bool paletteSet = false;
-    uint32_t paletteColor = 0;
 };
 
 namespace {
@@ -452,6 +450,8 @@ std::unique_ptr<GdiplusDecodedFrame> gdiplusengine::Decode(const GreyBitmapInfo&
     std::unique_ptr<GdiplusDecodedFrame> decoded = TakeDecoded(width, height);
     if (!decoded) return nullptr;
     if (!decodeDc_.get()) decodeDc_.reset(CreateCompatibleDC(nullptr));
+    // A new GDI+ bitmap for every frame: GDI+ may copy the pixels it is given.
+    decoded->bitmap.reset();
     GdiFlush();
     // Pixels the stream skips stay black, as in a new DIB section.
     std::memset(decoded->bits, 0, GreyStride(width) * static_cast<size_t>(height));
@@ -460,17 +460,9 @@ std::unique_ptr<GdiplusDecodedFrame> gdiplusengine::Decode(const GreyBitmapInfo&
         return nullptr;
     }
     GdiFlush();
-    if (!decoded->bitmap) {
-        GreyBitmapInfo plain(width, height, BI_RGB, 0);
-        decoded->bitmap = MakeBitmap(plain.get(), decoded->bits);
-        decoded->paletteSet = false;
-        if (!decoded->bitmap) return nullptr;
-    }
-    if (!decoded->paletteSet || decoded->paletteColor != foregroundColor_) {
-        decoded->paletteSet = SetPalette(*decoded->bitmap);
-        decoded->paletteColor = foregroundColor_;
-        if (!decoded->paletteSet) return nullptr;
-    }
+    GreyBitmapInfo plain(width, height, BI_RGB, 0);
+    decoded->bitmap = MakeBitmap(plain.get(), decoded->bits);
+    if (!decoded->bitmap || !SetPalette(*decoded->bitmap)) return nullptr;
     return decoded;
 }
 
