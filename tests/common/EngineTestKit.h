@@ -177,8 +177,10 @@ public:
 
     int width() const { return width_; }
     int height() const { return height_; }
+    // CLR_INVALID outside the client area.
     COLORREF At(int x, int y) const {
-        const uint32_t p = pixels_.empty() ? 0 : pixels_[static_cast<size_t>(y) * width_ + x];
+        if (x < 0 || y < 0 || x >= width_ || y >= height_ || pixels_.empty()) return CLR_INVALID;
+        const uint32_t p = pixels_[static_cast<size_t>(y) * width_ + x];
         return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
     }
 
