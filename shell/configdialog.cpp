@@ -76,6 +76,7 @@ public:
     void Initialise(HWND dialog);
     void Command(HWND dialog, int control, int notification);
     void PreviewTick(HWND dialog);
+    void PreviewPainted();
     void VolumeChanged();
     // Stops the preview and the test playback before the controls go away.
     void Shutdown(HWND dialog);
@@ -306,6 +307,12 @@ void configdialog::PreviewTick(HWND dialog) {
     if (!DrawPreviewFrame()) StopPreview(dialog);
 }
 
+// The engine draws only what changed between two frames; whatever the system
+// erased or asked to repaint is drawn whole by the next tick.
+void configdialog::PreviewPainted() {
+    if (previewing_ && engine_) engine_->InvalidatePicture();
+}
+
 bool configdialog::DrawPreviewFrame() {
     frameIndex_ = FrameDue(startTick_, GetTickCount());
     EngineFrame* frame = reader_.ReadFrame(frameIndex_, engine_.get());
@@ -369,7 +376,10 @@ bool RegisterPreviewClass(HINSTANCE instance) {
 }
 
 LRESULT CALLBACK PreviewWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_TIMER) return 0;
+    switch (message) {
+    case WM_TIMER: return 0;
+    case WM_PAINT: if (dialogState) dialogState->PreviewPainted(); break;
+    }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 

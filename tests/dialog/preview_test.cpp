@@ -82,6 +82,12 @@ TEST_F(Preview, DrawsTheFilmUntilItsButtonStopsIt) {
     EXPECT_TRUE(Eventually([&] { return Near(kBackground, At(d, Right(d))); }));
     EXPECT_FALSE(FileIsFree(film_)) << "the film is open while the preview runs";
 
+    // The film stands still, so its ticks draw nothing new: a part the system
+    // erased is drawn again all the same.
+    RedrawWindow(d.Item(IDC_PREVIEW), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, At(d, Left(d))); }))
+        << "an erased preview is drawn again";
+
     d.Click(IDC_PREVIEW_BUTTON);
     EXPECT_EQ(L"プレビュー", d.Text(IDC_PREVIEW_BUTTON));
     EXPECT_TRUE(FileIsFree(film_)) << "stopping closes the film";
