@@ -77,6 +77,10 @@ public:
         path_ = film;
         settings_.Text(L"NoxelFilePath", film);
         settings_.Number(L"Engine", engine);
+        // The options measured: GDI as installed, GDI+ NearestNeighbor with
+        // white, Direct2D No Translucent.
+        settings_.Number(L"Param1", engine == 1 ? 5 : 0);
+        settings_.Number(L"Param2", engine == 0 ? 2 : 0);
         settings_.Number(L"BGM", 0);
         settings_.Number(L"DisplayFrameRate", overlay);
     }
