@@ -147,6 +147,7 @@ private:
 // many pixels (reading them one by one from the window is slow under Wine).
 class WindowPixels {
 public:
+    WindowPixels() = default;
     explicit WindowPixels(HWND window) {
         RECT client = {};
         GetClientRect(window, &client);
@@ -177,6 +178,11 @@ public:
 
     int width() const { return width_; }
     int height() const { return height_; }
+    // Every byte of every pixel the same.
+    bool operator==(const WindowPixels& other) const {
+        return width_ == other.width_ && height_ == other.height_ && pixels_ == other.pixels_;
+    }
+    bool operator!=(const WindowPixels& other) const { return !(*this == other); }
     // CLR_INVALID outside the client area.
     COLORREF At(int x, int y) const {
         if (x < 0 || y < 0 || x >= width_ || y >= height_ || pixels_.empty()) return CLR_INVALID;

@@ -28,44 +28,7 @@ using testing_support::ScopedFrame;
 using testing_support::ScratchDir;
 using testing_support::TestWindow;
 
-// The window's client area copied into memory in one go.
-struct Pixels {
-    int width = 0, height = 0;
-    std::vector<uint32_t> values;
-    bool operator==(const Pixels& other) const {
-        return width == other.width && height == other.height && values == other.values;
-    }
-};
-
-Pixels Capture(HWND window) {
-    Pixels pixels;
-    RECT client = {};
-    GetClientRect(window, &client);
-    pixels.width = client.right;
-    pixels.height = client.bottom;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = pixels.width;
-    info.bmiHeader.biHeight = -pixels.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    HDC windowDc = GetDC(window);
-    HDC copyDc = CreateCompatibleDC(windowDc);
-    void* bits = nullptr;
-    HBITMAP copy = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (copy && bits) {
-        HGDIOBJ old = SelectObject(copyDc, copy);
-        BitBlt(copyDc, 0, 0, pixels.width, pixels.height, windowDc, 0, 0, SRCCOPY);
-        GdiFlush();
-        const auto* first = static_cast<const uint32_t*>(bits);
-        pixels.values.assign(first, first + size_t(pixels.width) * pixels.height);
-        SelectObject(copyDc, old);
-    }
-    if (copy) DeleteObject(copy);
-    DeleteDC(copyDc);
-    ReleaseDC(window, windowDc);
-    return pixels;
-}
+using testing_support::WindowPixels;
 
 struct Film {
     std::string name;
@@ -107,17 +70,17 @@ std::vector<Film> Films(int32_t width, int32_t height, uint32_t frames) {
 // Reads the window once it holds still: Direct2D shows its picture a moment
 // after EndDraw, on a busy machine much later. When the picture must change,
 // `before` is what the window showed until then, and it is waited out first.
-Pixels Settled(const TestWindow& window, const Pixels* before = nullptr) {
-    Pixels last = Capture(window.hwnd());
+WindowPixels Settled(const TestWindow& window, const WindowPixels* before = nullptr) {
+    WindowPixels last(window.hwnd());
     for (int attempt = 0; before && last == *before && attempt < 200; ++attempt) {
         window.Pump();
         Sleep(10);
-        last = Capture(window.hwnd());
+        last = WindowPixels(window.hwnd());
     }
     for (int attempt = 0; attempt < 60; ++attempt) {
         window.Pump();
         Sleep(attempt < 2 ? 1 : 15);
-        Pixels now = Capture(window.hwnd());
+        WindowPixels now(window.hwnd());
         if (now == last && attempt >= 1) return now;
         last = std::move(now);
     }
@@ -125,14 +88,14 @@ Pixels Settled(const TestWindow& window, const Pixels* before = nullptr) {
 }
 
 // "" when equal; otherwise where they differ first and how many pixels do.
-std::string Difference(const Pixels& a, const Pixels& b) {
-    if (a.width != b.width || a.height != b.height) return "sizes differ";
+std::string Difference(const WindowPixels& a, const WindowPixels& b) {
+    if (a == b) return "";
+    if (a.width() != b.width() || a.height() != b.height()) return "sizes differ";
     int count = 0, firstX = -1, firstY = -1;
-    for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x)
-            if (a.values[size_t(y) * a.width + x] != b.values[size_t(y) * a.width + x] && count++ == 0)
-                firstX = x, firstY = y;
-    if (count == 0) return "";
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.At(x, y) != b.At(x, y) && count++ == 0) firstX = x, firstY = y;
+    if (count == 0) return "the pixels differ in their fourth byte";
     return std::to_string(count) + " pixels differ, the first at " + std::to_string(firstX) + "," +
            std::to_string(firstY);
 }
@@ -168,7 +131,7 @@ protected:
             // (Direct2D): the first frame is shown whole until it stays.
             const GreyPicture& first = film.frames.front();
             for (int attempt = 0, steady = 0; attempt < 50 && steady < 3; ++attempt) {
-                const Pixels before = Capture(window.hwnd());
+                const WindowPixels before(window.hwnd());
                 engine->InvalidatePicture();
                 {
                     ScopedFrame frame(*engine, first);
@@ -176,7 +139,7 @@ protected:
                 }
                 steady = Settled(window) == before ? steady + 1 : 0;
             }
-            Pixels shown;
+            WindowPixels shown;
             for (size_t i = 0; i < film.frames.size(); ++i) {
                 const std::string where = "engine " + std::to_string(engineIndex) + " option " +
                                           std::to_string(option.param1) + "/" + std::to_string(option.param2) +
@@ -190,7 +153,7 @@ protected:
                     EXPECT_TRUE(gdi->LastDrawWasPartial()) << where;
                 }
                 const bool changed = i > 0 && film.frames[i].pixels() != film.frames[i - 1].pixels();
-                const Pixels partial = Settled(window, changed && engineIndex == kEngineDirect2D ? &shown : nullptr);
+                const WindowPixels partial = Settled(window, changed && engineIndex == kEngineDirect2D ? &shown : nullptr);
                 engine->InvalidatePicture();
                 {
                     ScopedFrame frame(*engine, film.frames[i]);
@@ -201,7 +164,7 @@ protected:
                 }
                 // A late picture would look settled and equal to the partial one.
                 if (engineIndex == kEngineDirect2D) Sleep(100);
-                const Pixels whole = Settled(window);
+                const WindowPixels whole = Settled(window);
                 const std::string difference = Difference(partial, whole);
                 ASSERT_EQ("", difference) << where;
                 shown = whole;
@@ -325,7 +288,7 @@ TEST_F(PlayerRedraw, PaintRedrawsTheWholePicture) {
     TickAt(10100);  // frame 3
     TickAt(10140);  // frame 4: only the changed part is drawn
     ASSERT_TRUE(engine_->LastDrawWasPartial());
-    const Pixels shown = Settled(window_);
+    const WindowPixels shown = Settled(window_);
 
     // Something covers the window and goes: the window is invalid and its pixels lost.
     HDC dc = GetDC(window_.hwnd());
