@@ -173,6 +173,7 @@ void d2dengine::InvalidatePicture() {
 void d2dengine::BeginDraw() {
     target_->BeginDraw();
     drawing_ = true;
+    backgroundOwed_ = false;
     partial_ = !redrawAll_ && changedKnown_ && comparedFrame_;
     drawnFrame_ = nullptr;
     drawnBitmap_ = nullptr;
@@ -180,6 +181,7 @@ void d2dengine::BeginDraw() {
 }
 
 void d2dengine::EndDraw() {
+    PayBackground();
     target_->EndDraw(nullptr, nullptr);
     if (drawing_) {
         if (drawnFrame_ && drawnFrame_ == comparedFrame_) {
@@ -207,9 +209,22 @@ void d2dengine::PaintFrame(ID2D1Bitmap* bitmap) {
     target_->DrawBitmap(bitmap, DrawingRect(), 1.0f, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR, nullptr);
 }
 
+// The background is owed until the next draw or the end of the tick: a
+// No Translucent frame covers every pixel of it, and drawing a picture
+// nobody sees costs as much as the frame itself.
+void d2dengine::DrawBackground() {
+    backgroundOwed_ = true;
+}
+
+bool d2dengine::Hides(ID2D1Bitmap* bitmap) const {
+    return bitmap && mode_ == kD2DNoTranslucent;
+}
+
 // The picture is drawn whole in every changed rectangle under an aliased
 // clip, so each pixel inside is the one a whole draw gives.
-void d2dengine::DrawBackground() {
+void d2dengine::PayBackground() {
+    if (!backgroundOwed_) return;
+    backgroundOwed_ = false;
     if (!partial_) {
         PaintBackground();
         return;
@@ -224,8 +239,11 @@ void d2dengine::DrawBackground() {
 // A tick that began as a partial one draws the whole picture after all.
 void d2dengine::UpgradeToWholePicture() {
     partial_ = false;
-    PaintBackground();
-    if (drawnBitmap_) PaintFrame(drawnBitmap_);
+    backgroundOwed_ = true;
+    if (!drawnBitmap_) return;
+    if (Hides(drawnBitmap_)) backgroundOwed_ = false;
+    PayBackground();
+    PaintFrame(drawnBitmap_);
 }
 
 void d2dengine::DrawFrame(EngineFrame* frame) {
@@ -234,6 +252,8 @@ void d2dengine::DrawFrame(EngineFrame* frame) {
     if (partial_ && frame != comparedFrame_) UpgradeToWholePicture();
     drawnFrame_ = frame;
     drawnBitmap_ = bitmap;
+    if (Hides(bitmap)) backgroundOwed_ = false;
+    PayBackground();
     if (!bitmap) return;
     if (!partial_) {
         PaintFrame(bitmap);
@@ -249,6 +269,7 @@ void d2dengine::DrawFrame(EngineFrame* frame) {
 void d2dengine::DrawOverlayText(const wchar_t* text, uint32_t length) {
     if (!text || length == 0) return;
     if (partial_) UpgradeToWholePicture();
+    PayBackground();
     textDrawn_ = true;
     ComPtr<ID2D1SolidColorBrush> red;
     if (FAILED(target_->CreateSolidColorBrush(D2D1::ColorF(1.0f, 0.0f, 0.0f, 1.0f), &red))) return;

@@ -69,6 +69,8 @@ private:
     D2D1_RECT_F DrawingRect() const;
     void PaintBackground();
     void PaintFrame(ID2D1Bitmap* bitmap);
+    void PayBackground();
+    bool Hides(ID2D1Bitmap* bitmap) const;
     void UpgradeToWholePicture();
     void RedrawAll() { redrawAll_ = true; }
 
@@ -104,6 +106,8 @@ private:
     bool redrawAll_ = true;
     bool partial_ = false;
     bool textDrawn_ = false;
+    // DrawBackground was called and nothing has been drawn over it yet.
+    bool backgroundOwed_ = false;
 };
 
 // Black Top: the 32-bit pixels (blue first) of a frame become black with

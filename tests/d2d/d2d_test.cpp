@@ -208,6 +208,22 @@ TEST_F(D2DEngineTest, NoTranslucentCoversTheBackground) {
     EXPECT_TRUE(Near(RGB(128, 128, 128), BandPixel(2))) << std::hex << BandPixel(2);
 }
 
+// The engine leaves the background out where a No Translucent frame is
+// drawn over it: every pixel, edges included, must be the frame's own. A
+// tick without a frame still shows the background.
+TEST_F(D2DEngineTest, NoTranslucentFrameLeavesNoPixelOfTheBackground) {
+    ScopedFrame frame(*engine_, Bands());
+    ASSERT_NE(nullptr, frame.get());
+    Tick(frame.get());
+    const WindowPixels overBlack(window_.hwnd());
+    ASSERT_TRUE(engine_->LoadBackground(BackgroundFile().c_str()));
+    Tick(frame.get());
+    EXPECT_TRUE(overBlack == WindowPixels(window_.hwnd()));
+    Tick(nullptr);
+    EXPECT_TRUE(Near(kBackground, BandPixel(1))) << std::hex << BandPixel(1);
+    EXPECT_TRUE(Near(kBackground, window_.Pixel(kWidth - 1, kHeight - 1)));
+}
+
 TEST_F(D2DEngineTest, WhiteTopAddsGreyLevelsToTheBackground) {
     ASSERT_TRUE(engine_->LoadBackground(BackgroundFile().c_str()));
     engine_->SetParam1(1);
