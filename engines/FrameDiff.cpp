@@ -318,22 +318,53 @@ FilmRect DestinationRect(const FilmRect& r, int32_t filmWidth, int32_t filmHeigh
     return d;
 }
 
-void JoinOverlapping(std::vector<FilmRect>* rects) {
-    auto overlap = [](const FilmRect& a, const FilmRect& b) {
-        return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+// Cuts the union into bands at every top and bottom edge; in each band the
+// rectangles that span it give runs of columns, joined where they touch,
+// and a run the band above ended with grows down instead of starting anew.
+void MakeDisjoint(std::vector<FilmRect>* rects) {
+    std::vector<int32_t> edges;
+    for (const FilmRect& r : *rects) {
+        if (r.left >= r.right || r.top >= r.bottom) continue;
+        edges.push_back(r.top);
+        edges.push_back(r.bottom);
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+
+    struct Run {
+        int32_t left, right;
+        size_t rect;  // index in `out` of the rectangle the run belongs to
     };
-    for (bool joined = true; joined;) {
-        joined = false;
-        for (size_t i = 0; i < rects->size() && !joined; ++i) {
-            for (size_t j = i + 1; j < rects->size() && !joined; ++j) {
-                FilmRect& a = (*rects)[i];
-                const FilmRect& b = (*rects)[j];
-                if (!overlap(a, b)) continue;
-                a = FilmRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                             std::max(a.bottom, b.bottom)};
-                rects->erase(rects->begin() + static_cast<std::ptrdiff_t>(j));
-                joined = true;
+    std::vector<FilmRect> out;
+    std::vector<Run> above, runs;
+    for (size_t e = 0; e + 1 < edges.size(); ++e) {
+        const int32_t top = edges[e], bottom = edges[e + 1];
+        runs.clear();
+        for (const FilmRect& r : *rects) {
+            if (r.left < r.right && r.top <= top && r.bottom >= bottom) runs.push_back({r.left, r.right, 0});
+        }
+        std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.left < b.left; });
+        size_t kept = 0;
+        for (const Run& run : runs) {
+            if (kept > 0 && run.left <= runs[kept - 1].right) {
+                runs[kept - 1].right = std::max(runs[kept - 1].right, run.right);
+            } else {
+                runs[kept++] = run;
             }
         }
+        runs.resize(kept);
+        for (Run& run : runs) {
+            auto same = std::find_if(above.begin(), above.end(),
+                                     [&](const Run& a) { return a.left == run.left && a.right == run.right; });
+            if (same != above.end()) {
+                run.rect = same->rect;
+                out[run.rect].bottom = bottom;
+            } else {
+                run.rect = out.size();
+                out.push_back({run.left, top, run.right, bottom});
+            }
+        }
+        above.swap(runs);
     }
+    rects->swap(out);
 }

@@ -16,7 +16,7 @@ class FrameDiff {
 public:
     // At most this many rectangles come out of Compare: each costs the
     // engines a clip entry and a copy to the window.
-    static constexpr size_t kMaxRects = 8;
+    static constexpr size_t kMaxRects = 16;
 
     FrameDiff() = default;
     FrameDiff(const FrameDiff&) = delete;
@@ -54,6 +54,7 @@ private:
 FilmRect DestinationRect(const FilmRect& r, int32_t filmWidth, int32_t filmHeight,
                          int32_t destWidth, int32_t destHeight, int32_t margin);
 
-// Joins rectangles that overlap into their bounding box until none do, so
-// that an engine drawing each one on its own blends no pixel twice.
-void JoinOverlapping(std::vector<FilmRect>* rects);
+// Replaces the rectangles with ones that cover the same pixels and do not
+// overlap, so that an engine drawing each one on its own blends no pixel
+// twice and draws no pixel outside them.
+void MakeDisjoint(std::vector<FilmRect>* rects);

@@ -403,7 +403,7 @@ EngineFrame* d2dengine::CreateFrame(const uint8_t* data, uint32_t size,
     changed.erase(std::remove_if(changed.begin(), changed.end(),
                                  [](const FilmRect& r) { return r.left >= r.right || r.top >= r.bottom; }),
                   changed.end());
-    JoinOverlapping(&changed);
+    MakeDisjoint(&changed);
     changed_.clear();
     for (const FilmRect& r : changed) {
         changed_.push_back(D2D1::RectF(static_cast<float>(r.left), static_cast<float>(r.top),

@@ -494,7 +494,7 @@ EngineFrame* gdiplusengine::CreateFrame(const uint8_t* data, uint32_t size,
         changed.erase(std::remove_if(changed.begin(), changed.end(),
                                      [](const FilmRect& r) { return r.left >= r.right || r.top >= r.bottom; }),
                       changed.end());
-        JoinOverlapping(&changed);
+        MakeDisjoint(&changed);
         for (const FilmRect& d : changed) {
             changed_.emplace_back(left_ + d.left, top_ + d.top, d.right - d.left, d.bottom - d.top);
         }

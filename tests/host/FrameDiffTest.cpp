@@ -244,4 +244,35 @@ TEST(FrameDiff, DestinationRectCoversTheStretchedPixels) {
     EXPECT_EQ(d.right - d.left, 0);
 }
 
+// Random rectangles (empty, equal, touching, nested, overlapping) on a small
+// grid: the disjoint set covers each pixel of their union exactly once and
+// nothing else.
+TEST(FrameDiff, MakeDisjointCoversTheUnionOnce) {
+    constexpr int32_t kGrid = 24;
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int32_t> coordinate(0, kGrid);
+    for (int round = 0; round < 500; ++round) {
+        std::vector<FilmRect> rects(1 + round % 9);
+        for (FilmRect& r : rects) {
+            r.left = coordinate(random);
+            r.top = coordinate(random);
+            r.right = r.left + coordinate(random) / 3;
+            r.bottom = r.top + coordinate(random) / 3;
+        }
+        if (round % 5 == 0) rects.push_back(rects.front());
+        std::vector<FilmRect> disjoint = rects;
+        MakeDisjoint(&disjoint);
+        for (int32_t y = 0; y < kGrid * 2; ++y) {
+            for (int32_t x = 0; x < kGrid * 2; ++x) {
+                int covering = 0;
+                for (const FilmRect& r : disjoint) covering += x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+                ASSERT_EQ(Inside(rects, x, y) ? 1 : 0, covering) << "round " << round << " at " << x << "," << y;
+            }
+        }
+    }
+    std::vector<FilmRect> none;
+    MakeDisjoint(&none);
+    EXPECT_TRUE(none.empty());
+}
+
 }  // namespace

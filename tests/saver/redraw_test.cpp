@@ -1,6 +1,6 @@
 // Drawing only what changed must show what a whole redraw shows. Films (a
 // still one, a small moving figure, one whose every pixel changes, one that
-// loops) are played frame by frame in every engine and option; after each
+// loops, one whose two changed parts lie close together) are played frame by frame in every engine and option; after each
 // frame the window is read, the same frame is drawn whole, and the two
 // pictures must be equal pixel for pixel. Also: the player's ticks that have
 // nothing new to show, and its repaint.
@@ -51,17 +51,30 @@ GreyPicture Stripes(int32_t width, int32_t height, uint32_t step) {
     return picture;
 }
 
+// A bar across the top and one down the middle, two rows apart, that turn
+// from black to white and back: changes far enough apart to be drawn as two
+// rectangles, near enough that the pixels each one's smoothing reaches overlap.
+GreyPicture Bars(int32_t width, int32_t height, uint32_t step) {
+    GreyPicture picture(width, height, 160);
+    const uint8_t level = step % 2 ? 255 : 0;
+    picture.Fill(0, height / 5, width - 3, height / 5 + 4, level);
+    picture.Fill(width / 2 - 2, height / 5 + 6, width / 2 + 2, height, level);
+    return picture;
+}
+
 std::vector<Film> Films(int32_t width, int32_t height, uint32_t frames) {
-    std::vector<Film> films(4);
+    std::vector<Film> films(5);
     films[0].name = "still";
     films[1].name = "moving";
     films[2].name = "every pixel";
     films[3].name = "loop";
+    films[4].name = "two near bars";
     for (uint32_t i = 0; i < frames; ++i) {
         films[0].frames.push_back(Walker(width, height, 0));
         films[1].frames.push_back(Walker(width, height, i));
         films[2].frames.push_back(Stripes(width, height, i));
         films[3].frames.push_back(Walker(width, height, i % 2 ? 9 : 0));
+        films[4].frames.push_back(Bars(width, height, i));
     }
     films[3].frames.push_back(films[3].frames.front());  // back to the first frame
     return films;
