@@ -397,8 +397,9 @@ EngineFrame* d2dengine::CreateFrame(const uint8_t* data, uint32_t size,
     }
     std::vector<FilmRect> changed;
     changedKnown_ = diff_.Compare(data, size, width, height, &changed);
-    // Linear interpolation reads one neighbour; one more for rounding.
-    constexpr int32_t kMargin = 2;
+    // Linear interpolation reads one neighbour; DestinationRect adds one
+    // more for rounding.
+    constexpr int32_t kMargin = 1;
     for (FilmRect& r : changed) r = DestinationRect(r, width, height, width_, height_, kMargin);
     changed.erase(std::remove_if(changed.begin(), changed.end(),
                                  [](const FilmRect& r) { return r.left >= r.right || r.top >= r.bottom; }),
