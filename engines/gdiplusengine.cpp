@@ -366,8 +366,35 @@ void gdiplusengine::DrawFrame(EngineFrame* frame) {
         auto graphics = MakeGdiplus<Gdiplus::Graphics>(part.get());
         if (!graphics) continue;
         graphics->SetInterpolationMode(interpolation_);
-        graphics->DrawImage(bitmap, Gdiplus::Rect(-inside.X, -inside.Y, drawWidth_, drawHeight_));
+        if (interpolation_ == Gdiplus::InterpolationModeNearestNeighbor) {
+            DrawFilmPart(*graphics, bitmap, inside);
+        } else {
+            graphics->DrawImage(bitmap, Gdiplus::Rect(-inside.X, -inside.Y, drawWidth_, drawHeight_));
+        }
     }
+}
+
+// GDI+ turns every film pixel it is given into 32 bits before it scales.
+// Nearest neighbour shows under each back-buffer pixel one film pixel, the
+// same whichever part of the film holds it, so `area` (back-buffer pixels)
+// is drawn from only the film pixels under it, a few more on each side for
+// rounding, laid where the whole film would lay them.
+void gdiplusengine::DrawFilmPart(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* film, const Gdiplus::Rect& area) {
+    const int64_t filmWidth = film->GetWidth(), filmHeight = film->GetHeight();
+    if (filmWidth <= 0 || filmHeight <= 0) return;
+    constexpr int64_t kRoom = 2;
+    const int64_t left = std::max<int64_t>(0, area.X * filmWidth / drawWidth_ - kRoom);
+    const int64_t top = std::max<int64_t>(0, area.Y * filmHeight / drawHeight_ - kRoom);
+    const int64_t right = std::min(filmWidth, (int64_t{area.X} + area.Width) * filmWidth / drawWidth_ + kRoom + 1);
+    const int64_t bottom =
+        std::min(filmHeight, (int64_t{area.Y} + area.Height) * filmHeight / drawHeight_ + kRoom + 1);
+    const float scaleX = static_cast<float>(drawWidth_) / static_cast<float>(filmWidth);
+    const float scaleY = static_cast<float>(drawHeight_) / static_cast<float>(filmHeight);
+    const Gdiplus::RectF placed(static_cast<float>(left) * scaleX - static_cast<float>(area.X),
+                                static_cast<float>(top) * scaleY - static_cast<float>(area.Y),
+                                static_cast<float>(right - left) * scaleX, static_cast<float>(bottom - top) * scaleY);
+    graphics.DrawImage(film, placed, static_cast<float>(left), static_cast<float>(top),
+                       static_cast<float>(right - left), static_cast<float>(bottom - top), Gdiplus::UnitPixel);
 }
 
 void gdiplusengine::DrawOverlayText(const wchar_t* text, uint32_t length) {

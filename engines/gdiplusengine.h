@@ -69,6 +69,7 @@ private:
     void RedrawAll();
     void PaintBackground(const Gdiplus::Rect& area);
     void UpgradeToWholePicture();
+    void DrawFilmPart(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* film, const Gdiplus::Rect& area);
     void ForgetShownFrame();
     std::unique_ptr<GdiplusDecodedFrame> TakeDecoded(int32_t width, int32_t height);
     std::unique_ptr<GdiplusDecodedFrame> Decode(const GreyBitmapInfo& rle, const uint8_t* data);

@@ -208,6 +208,11 @@ TEST_F(PartialRedraw, GdiPlusColoursAndInterpolations) {
     for (uint32_t mode : {0u, 4u, 5u, 7u}) {
         for (uint32_t colour = 0; colour < 2; ++colour) Play(kEngineGdiPlus, {mode, colour}, 157, 113, films);
     }
+    // Nearest neighbour draws each rectangle from the film pixels under it
+    // alone: a larger window, and a film larger than the window.
+    constexpr uint32_t kNearestNeighbor = 5;
+    Play(kEngineGdiPlus, {kNearestNeighbor, 0}, 331, 247, films);
+    Play(kEngineGdiPlus, {kNearestNeighbor, 1}, 157, 113, Films(203, 151, 3));
 }
 
 TEST_F(PartialRedraw, Direct2DEveryMode) {
