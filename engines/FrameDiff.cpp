@@ -20,7 +20,7 @@ FilmRect Union(const FilmRect& a, const FilmRect& b) {
 }
 
 // Film pixels that cost less to redraw than one more rectangle to clip and copy.
-constexpr int64_t kFreeArea = 1024;
+constexpr int64_t kFreeArea = 256;
 // Changes are first found in tiles of this many film pixels square; beyond
 // kMaxPieces pieces the changes are taken as bands of whole rows instead.
 constexpr int32_t kTile = 16;

@@ -16,7 +16,7 @@ class FrameDiff {
 public:
     // At most this many rectangles come out of Compare: each costs the
     // engines a clip entry and a copy to the window.
-    static constexpr size_t kMaxRects = 16;
+    static constexpr size_t kMaxRects = 32;
 
     FrameDiff() = default;
     FrameDiff(const FrameDiff&) = delete;
