@@ -84,10 +84,10 @@ void player::Tick(HWND window) {
     if (!engine_) return;
     const uint32_t now = clock_();
     frameIndex_ = FrameDue(startTick_, now);
-    // The 16 ms timer comes about twice per frame: the second tick has
-    // nothing new to show unless the overlay's line may have changed.
-    if (shown_ && frameIndex_ == shownIndex_ && !settings_->DisplayFrameRate) return;
     meter_.Count(now);
+    // The 16 ms timer comes about twice per frame: the second tick has
+    // nothing new to show unless the overlay's line has changed.
+    if (shown_ && frameIndex_ == shownIndex_ && !OverlayChanged()) return;
 
     EngineFrame* frame = reader_.ReadFrame(frameIndex_, engine_.get());
     if (!frame) {
@@ -114,15 +114,26 @@ void player::Paint(HWND window) {
     Draw(window, frame, shownIndex_);
 }
 
+// Whether the overlay is on and its line for the frame on screen differs
+// from the one the window shows.
+bool player::OverlayChanged() const {
+    if (!settings_->DisplayFrameRate) return false;
+    if (!textShown_) return true;
+    wchar_t text[kOverlayChars];
+    const uint32_t length = FormatOverlay(text, meter_.rate, shownIndex_, reader_.FrameCount());
+    return length != shownTextLength_ || std::wmemcmp(text, shownText_, length) != 0;
+}
+
 // Draws `frame` (frame number `frameIndex`) and hands it back to the engine.
 void player::Draw(HWND window, EngineFrame* frame, uint32_t frameIndex) {
-    wchar_t text[kOverlayChars];
-    const uint32_t length = FormatOverlay(text, meter_.rate, frameIndex, reader_.FrameCount());
+    const uint32_t length = FormatOverlay(shownText_, meter_.rate, frameIndex, reader_.FrameCount());
+    shownTextLength_ = length;
+    textShown_ = settings_->DisplayFrameRate != 0;
 
     engine_->BeginDraw();
     engine_->DrawBackground();
     engine_->DrawFrame(frame);
-    if (settings_->DisplayFrameRate) engine_->DrawOverlayText(text, length);
+    if (settings_->DisplayFrameRate) engine_->DrawOverlayText(shownText_, length);
     engine_->EndDraw();
     UpdateWindow(window);
     engine_->DeleteFrame(frame);

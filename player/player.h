@@ -26,11 +26,11 @@ constexpr uint32_t kOverlayChars = 256;
 // start still gives the right frame.
 uint32_t FrameDue(uint32_t startTick, uint32_t now);
 
-// Counts redraws per second: with the overlay shown every tick redraws, as
-// the overlay's line changes; without it a tick whose frame is already on
-// screen draws nothing and is not counted. A counting window closes when more than a
-// second has passed since it opened; the next one opens exactly one second
-// later, so after a stall the shown rate catches up one second per tick.
+// Counts ticks per second, the overlay's "fps": every tick counts, whether
+// it draws or has nothing new to show. A counting window closes when more
+// than a second has passed since it opened; the next one opens exactly one
+// second later, so after a stall the shown rate catches up one second per
+// tick.
 struct RateMeter {
     uint32_t windowStart = 0;
     uint32_t counted = 0;
@@ -79,6 +79,7 @@ public:
 private:
     void RestartFilm();
     void Draw(HWND window, EngineFrame* frame, uint32_t frameIndex);
+    bool OverlayChanged() const;
 
     HWND window_ = nullptr;
     std::unique_ptr<gengine> engine_;
@@ -86,6 +87,10 @@ private:
     uint32_t startTick_ = 0;
     uint32_t shownIndex_ = 0;
     bool shown_ = false;  // shownIndex_ is the frame the window shows
+    // The overlay's line on the window, when it shows one.
+    wchar_t shownText_[kOverlayChars] = {};
+    uint32_t shownTextLength_ = 0;
+    bool textShown_ = false;
     RateMeter meter_;
     animreader reader_;
     bgmplayer music_;

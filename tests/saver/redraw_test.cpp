@@ -280,25 +280,34 @@ TEST_F(PlayerRedraw, ATickWithNothingNewDrawsNothing) {
     TickAt(10016);  // frame 0
     TickAt(10032);  // frame 0 again: nothing to do
     EXPECT_EQ(1, engine_->created);
-    EXPECT_EQ(1u, player_->Meter().counted) << "ticks that draw nothing are not counted";
+    EXPECT_EQ(2u, player_->Meter().counted) << "the overlay's fps counts every tick, drawn or not";
     TickAt(10034);  // frame 1
     EXPECT_EQ(2, engine_->created);
     EXPECT_EQ(1u, player_->FrameIndex());
 
-    // With the overlay every tick draws, and counts, as its line may change.
+    // With the overlay a tick draws when the frame or the line changes.
     player_->Settings().DisplayFrameRate = 1;
-    TickAt(10040);
+    TickAt(10040);  // frame 1 again, but its line is not on the window yet
     EXPECT_EQ(3, engine_->created);
-    EXPECT_EQ(3u, player_->Meter().counted);
+    TickAt(10045);  // the same frame and line
+    EXPECT_EQ(3, engine_->created);
+    TickAt(11000);  // frame 30
+    EXPECT_EQ(4, engine_->created);
+    EXPECT_EQ(0u, player_->Meter().rate);
+    TickAt(11001);  // frame 30 still; the first second is over and the rate shown changes
+    EXPECT_EQ(6u, player_->Meter().rate);
+    EXPECT_EQ(5, engine_->created);
+    TickAt(11002);
+    EXPECT_EQ(5, engine_->created);
 
     // Past the last frame the film starts again from frame 0 as before.
     player_->Settings().DisplayFrameRate = 0;
     TickAt(11400);  // frame 42 of 40
     EXPECT_EQ(0u, player_->FrameIndex());
     EXPECT_EQ(11400u, player_->StartTick());
-    EXPECT_EQ(4, engine_->created);
+    EXPECT_EQ(6, engine_->created);
     TickAt(11410);
-    EXPECT_EQ(4, engine_->created);
+    EXPECT_EQ(6, engine_->created);
 }
 
 TEST_F(PlayerRedraw, PaintRedrawsTheWholePicture) {
