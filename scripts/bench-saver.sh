@@ -5,7 +5,8 @@
 # a 30-frame and a 30,000-frame film of the same picture size (480x360).
 # The CPU of noxel.scr (overlay off) and of the X server is set beside that of
 # bare_player, which shows each new frame with one StretchDIBits, for the demo
-# film and for a film whose every pixel changes each frame. With
+# film, a film whose every pixel changes each frame and one in which only a
+# small square moves (what each engine costs a frame, whatever it draws). With
 # NOXEL_BEFORE_BIN set to another build's program folder, that build's
 # noxel.scr is measured in the same run too.
 set -euo pipefail
@@ -67,7 +68,7 @@ measure() {
 echo
 echo "CPU per second of film over 10 s, noxel.scr /s with the overlay off beside bare_player:"
 names=(GDI GDI+ Direct2D)
-for film in demo changing; do
+for film in demo changing dot; do
   film_arg=$film
   [ "$film" = demo ] && film_arg=$demo_film
   echo "film: $film"

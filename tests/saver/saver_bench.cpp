@@ -6,7 +6,8 @@
 //                                 noxel.scr /s, with ten seconds marked on
 //                                 stdout for a CPU reading from outside; film
 //                                 "walk" (default), "changing" (every pixel
-//                                 changes each frame) or a film file's path
+//                                 changes each frame), "dot" (a small square
+//                                 moves, nothing else) or a film file's path
 //   saver_bench bare [film]       the same for bare_player, the yardstick
 //   saver_bench memory            peak memory of noxel.scr /s with a 30-frame
 //                                 and a 30,000-frame film of one picture size
@@ -59,9 +60,24 @@ bool WriteChangingFilm(const std::wstring& path, uint32_t frames) {
     return film.Write(path);
 }
 
+// A film in which only a small square moves, one step a frame, over a
+// picture that stands still: what an engine costs per frame when almost
+// nothing is to be drawn.
+bool WriteDotFilm(const std::wstring& path, uint32_t frames) {
+    constexpr int kDot = 6;
+    FilmBuilder film(kPictureWidth, kPictureHeight);
+    for (uint32_t i = 0; i < frames; ++i) {
+        testing_support::GreyPicture picture = testing_support::Silhouette(kPictureWidth, kPictureHeight, 0);
+        const int x = static_cast<int>(i * 3 % (kPictureWidth - kDot));
+        picture.Fill(x, kPictureHeight / 8, x + kDot, kPictureHeight / 8 + kDot, 128);
+        film.Add(picture);
+    }
+    return film.Write(path);
+}
+
 // A scratch film of `frames` frames named in the settings, with the engine;
-// the settings key is put back as it was afterwards. `kind` "walk" and
-// "changing" are made here; anything else is the path of a film to play.
+// the settings key is put back as it was afterwards. `kind` "walk",
+// "changing" and "dot" are made here; anything else is the path of a film.
 class BenchFilm {
 public:
     BenchFilm(uint32_t frames, uint32_t engine, const std::string& kind = "walk", uint32_t overlay = 1) {
@@ -70,6 +86,8 @@ public:
             ready_ = WriteSilhouetteFilm(film, frames);
         } else if (kind == "changing") {
             ready_ = WriteChangingFilm(film, 60);
+        } else if (kind == "dot") {
+            ready_ = WriteDotFilm(film, 150);
         } else {
             film = testing_support::WinePath(kind);
             ready_ = GetFileAttributesW(film.c_str()) != INVALID_FILE_ATTRIBUTES;
