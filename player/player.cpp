@@ -73,11 +73,14 @@ void player::StartWithEngine(HWND window, std::unique_ptr<gengine> engine) {
         PostQuitMessage(0);
         return;
     }
+    // The music first: reading a long WAV file and opening the output device
+    // take a while, and a clock started before them would have the film
+    // that far ahead of its music, or past its end by the first tick.
+    if (settings_->BGM && music_.Load(LocateFile(settings_->WavFilePath).c_str())) music_.Play();
+
     startTick_ = clock_();
     meter_.Restart(startTick_);
     SetTimer(window, TimerId(), kTickPeriodMs, nullptr);
-
-    if (settings_->BGM && music_.Load(LocateFile(settings_->WavFilePath).c_str())) music_.Play();
 }
 
 void player::Tick(HWND window) {

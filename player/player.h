@@ -59,9 +59,9 @@ public:
     // Starts COM, GDI+ and the Direct2D set-up, makes the engine the
     // settings name, then plays as StartWithEngine does.
     void Start(HWND window);
-    // Applies the parameters and the background to `engine`, opens the film
-    // and starts the timer and the music. A film that cannot be opened
-    // posts the quit message instead.
+    // Applies the parameters and the background to `engine`, opens the film,
+    // starts the music, then the clock and the timer. A film that cannot be
+    // opened posts the quit message instead.
     void StartWithEngine(HWND window, std::unique_ptr<gengine> engine);
     // Shows the frame due now, unless it is on screen already and no overlay is shown.
     void Tick(HWND window);
@@ -74,6 +74,7 @@ public:
     uint32_t FrameIndex() const { return frameIndex_; }
     uint32_t StartTick() const { return startTick_; }
     const RateMeter& Meter() const { return meter_; }
+    const bgmplayer& Music() const { return music_; }
     UINT_PTR TimerId() const { return reinterpret_cast<UINT_PTR>(this); }
 
 private:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/FilmBuilder.h"
+#include "common/WavBuilder.h"
 #include "common/TestSupport.h"
 #include "player/player.h"
 #include "saver/SaverHarness.h"
@@ -215,6 +216,46 @@ TEST_F(PlayerTick, AFilmWithoutFramesEndsAtTheFirstTick) {
     TickAt({10016});
     EXPECT_TRUE(QuitPosted());
     EXPECT_TRUE(log_.empty()) << "nothing is drawn";
+}
+
+// The film's clock starts once its music plays, so that a slow music
+// load does not put the film ahead of the music, or past its loop point
+// before the first tick: the clock, read during Start, finds the output
+// device open already.
+const player* g_starting = nullptr;
+bool g_musicPlaysAtFirstRead = false;
+int g_clockReads = 0;
+
+DWORD WINAPI ClockThatLooksAtTheMusic() {
+    if (g_clockReads++ == 0) g_musicPlaysAtFirstRead = g_starting && g_starting->Music().Device() != nullptr;
+    return 10000;
+}
+
+TEST(PlayerStart, TheClockStartsWhenTheMusicPlays) {
+    ScratchDir dir;
+    saver_tests::SettingsScope settings;
+    saver_tests::MessageWindow window;
+    const std::wstring film = dir.File(L"grey.nxl");
+    const std::wstring music = dir.File(L"music.wav");
+    ASSERT_TRUE(WriteGreyFilm(film, 30));
+    testing_support::WavLayout wav;
+    wav.samples = testing_support::SquareWave(wav, 0.5, 0.5);
+    ASSERT_TRUE(testing_support::WriteFileBytes(music, testing_support::BuildWav(wav)));
+    Log log;
+    player starting(&ClockThatLooksAtTheMusic);
+    wcscpy(starting.Settings().NoxelFilePath, film.c_str());
+    wcscpy(starting.Settings().WavFilePath, music.c_str());
+    starting.Settings().BGM = 1;
+    g_starting = &starting;
+    g_clockReads = 0;
+    starting.StartWithEngine(window.hwnd(), std::make_unique<LoggingEngine>(log, false));
+    const bool devicePlays = starting.Music().Device() != nullptr;
+    starting.Stop(window.hwnd());
+    g_starting = nullptr;
+    QuitPosted();
+    if (!devicePlays) GTEST_SKIP() << "no wave output device here";
+    EXPECT_EQ(1, g_clockReads);
+    EXPECT_TRUE(g_musicPlaysAtFirstRead);
 }
 
 TEST_F(PlayerTick, StopKillsTheTimerDropsTheEngineAndQuits) {
