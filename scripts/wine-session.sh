@@ -38,8 +38,11 @@ start_wine_session() {
   export HOME="$build/home"
   export NOXEL_AUDIO_FILE="$build/audio/out.raw"
   export NOXEL_SCREENSHOTS="$build/screenshots"
+  # Appended through a pipe: the file plugin would truncate the file at
+  # every open of the device, and a test that marked where the file ended
+  # would then read from the middle of the next program's sound.
   cat > "$HOME/.asoundrc" <<ASOUND
-pcm.!default { type file slave.pcm "null" file "$NOXEL_AUDIO_FILE" format "raw" }
+pcm.!default { type file slave.pcm "null" file "|cat >> '$NOXEL_AUDIO_FILE'" format "raw" }
 ASOUND
 
   export NOXEL_RUN_BUILD
