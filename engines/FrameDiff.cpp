@@ -368,3 +368,9 @@ void MakeDisjoint(std::vector<FilmRect>* rects) {
     }
     rects->swap(out);
 }
+
+void ToDestinationRegion(std::vector<FilmRect>* rects, int32_t filmWidth, int32_t filmHeight,
+                         int32_t destWidth, int32_t destHeight, int32_t margin) {
+    for (FilmRect& r : *rects) r = DestinationRect(r, filmWidth, filmHeight, destWidth, destHeight, margin);
+    MakeDisjoint(rects);
+}

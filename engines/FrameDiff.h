@@ -56,5 +56,10 @@ FilmRect DestinationRect(const FilmRect& r, int32_t filmWidth, int32_t filmHeigh
 
 // Replaces the rectangles with ones that cover the same pixels and do not
 // overlap, so that an engine drawing each one on its own blends no pixel
-// twice and draws no pixel outside them.
+// twice and draws no pixel outside them. Empty rectangles are dropped.
 void MakeDisjoint(std::vector<FilmRect>* rects);
+
+// The film rectangles in *rects become the destination rectangles they can
+// touch (DestinationRect with `margin`), cut so that none overlap.
+void ToDestinationRegion(std::vector<FilmRect>* rects, int32_t filmWidth, int32_t filmHeight,
+                         int32_t destWidth, int32_t destHeight, int32_t margin);

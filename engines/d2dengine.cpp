@@ -400,11 +400,7 @@ EngineFrame* d2dengine::CreateFrame(const uint8_t* data, uint32_t size,
     // Linear interpolation reads one neighbour; DestinationRect adds one
     // more for rounding.
     constexpr int32_t kMargin = 1;
-    for (FilmRect& r : changed) r = DestinationRect(r, width, height, width_, height_, kMargin);
-    changed.erase(std::remove_if(changed.begin(), changed.end(),
-                                 [](const FilmRect& r) { return r.left >= r.right || r.top >= r.bottom; }),
-                  changed.end());
-    MakeDisjoint(&changed);
+    ToDestinationRegion(&changed, width, height, width_, height_, kMargin);
     changed_.clear();
     for (const FilmRect& r : changed) {
         changed_.push_back(D2D1::RectF(static_cast<float>(r.left), static_cast<float>(r.top),

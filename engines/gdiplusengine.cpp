@@ -517,11 +517,7 @@ EngineFrame* gdiplusengine::CreateFrame(const uint8_t* data, uint32_t size,
         changedKnown_ = diff_.Compare(data, size, width, height, &changed);
         changed_.clear();
         const int32_t margin = interpolation_ == Gdiplus::InterpolationModeNearestNeighbor ? 0 : kSmoothingMargin;
-        for (FilmRect& r : changed) r = DestinationRect(r, width, height, drawWidth_, drawHeight_, margin);
-        changed.erase(std::remove_if(changed.begin(), changed.end(),
-                                     [](const FilmRect& r) { return r.left >= r.right || r.top >= r.bottom; }),
-                      changed.end());
-        MakeDisjoint(&changed);
+        ToDestinationRegion(&changed, width, height, drawWidth_, drawHeight_, margin);
         for (const FilmRect& d : changed) {
             changed_.emplace_back(left_ + d.left, top_ + d.top, d.right - d.left, d.bottom - d.top);
         }

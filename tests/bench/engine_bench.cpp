@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/EngineTestKit.h"
 #include "common/FilmBuilder.h"
 #include "common/TestImages.h"
 #include "common/TestSupport.h"
@@ -165,12 +166,6 @@ double TimeBareStretch(HWND window, animreader& reader, uint32_t frames) {
     return watch.Ms() / frames;
 }
 
-void DrawPictureOnce(gengine& engine) {
-    engine.BeginDraw();
-    engine.DrawBackground();
-    engine.EndDraw();
-}
-
 // Every pixel differs from the same pixel of the frame before.
 GreyPicture Stripes(int32_t width, int32_t height, uint32_t step) {
     GreyPicture picture(width, height);
@@ -186,7 +181,7 @@ GreyPicture Stripes(int32_t width, int32_t height, uint32_t step) {
 double TimeDirect2DPresent(HWND window) {
     std::unique_ptr<gengine> engine = MakeDirect2D(window);
     if (!engine) return -1.0;
-    DrawPictureOnce(*engine);
+    DrawPicture(*engine, nullptr);
     constexpr uint32_t kTicks = 60;
     Stopwatch watch;
     for (uint32_t i = 0; i < kTicks; ++i) {
