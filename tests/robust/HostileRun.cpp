@@ -56,8 +56,10 @@ RunResult RunSaverOnce(DWORD settleMs) {
             result.code = saver.ExitCode();
             return result;
         }
-    } else if (saver.WaitExit(0)) {
-        // Ended while we looked for its window: late, but by itself.
+    } else if (saver.WaitExit(window && !IsWindow(window) ? kCloseWaitMs : 0)) {
+        // Ended while we looked for its window, or destroyed it while we
+        // waited for its answer and takes a moment more to end: late, but by
+        // itself. A window still there that does not answer is hung.
         result.kind = RunResult::Ended;
         result.code = saver.ExitCode();
         return result;
