@@ -4,9 +4,12 @@
 
 #include "player/wavparse.h"
 
+#include <algorithm>
 #include <new>
 
 namespace {
+
+constexpr WORD kWaveFormatFloat = 3;  // WAVE_FORMAT_IEEE_FLOAT
 
 // Completion is never observed; the callback runs on the system's thread and
 // must touch nothing.
@@ -17,6 +20,19 @@ bool SameFormat(const WAVEFORMATEX& a, const WAVEFORMATEX& b) {
            a.nSamplesPerSec == b.nSamplesPerSec && a.nAvgBytesPerSec == b.nAvgBytesPerSec &&
            a.nBlockAlign == b.nBlockAlign && a.wBitsPerSample == b.wBitsPerSample &&
            a.cbSize == b.cbSize;
+}
+
+// The first byte, from the start of the samples, of the sample frame (or,
+// for compressed formats, the block) playing `ms` milliseconds in.
+uint64_t ByteAt(const WAVEFORMATEX& format, uint32_t ms) {
+    const uint64_t align = format.nBlockAlign ? format.nBlockAlign : 1;
+    if (format.wFormatTag == WAVE_FORMAT_PCM || format.wFormatTag == kWaveFormatFloat) {
+        // Past any 32-bit data length already; kept small enough not to wrap.
+        const uint64_t frames = std::min<uint64_t>(static_cast<uint64_t>(ms) * format.nSamplesPerSec / 1000u,
+                                                   0xFFFFFFFFu);
+        return frames * align;
+    }
+    return static_cast<uint64_t>(ms) * format.nAvgBytesPerSec / 1000u / align * align;
 }
 
 class FileHandle {
@@ -97,9 +113,11 @@ bool bgmplayer::Load(const wchar_t* path) {
     return true;
 }
 
-void bgmplayer::Play() {
+void bgmplayer::PlayFrom(uint32_t ms) {
     if (!cursor_) return;  // nothing loaded: stay silent
     StopBlock();           // a block still queued would refuse a second write
+    const uint64_t skip = ByteAt(format_, ms);
+    if (skip > 0 && skip >= dataLength_) return;
     if (!device_) {
         HWAVEOUT device = nullptr;
         if (waveOutOpen(&device, 0, &format_, reinterpret_cast<DWORD_PTR>(&IgnoreWaveEvent),
@@ -110,6 +128,8 @@ void bgmplayer::Play() {
         device_ = device;
         deviceFormat_ = format_;
     }
+    block_.lpData = reinterpret_cast<LPSTR>(const_cast<uint8_t*>(cursor_ + skip));
+    block_.dwBufferLength = dataLength_ - static_cast<uint32_t>(skip);
     // No playback-rate request: the film's loop restarts the music and expects
     // it to run at the file's own rate.
     waveOutPrepareHeader(device_, &block_, sizeof(block_));

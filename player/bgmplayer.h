@@ -17,11 +17,19 @@ public:
     // Reads and checks a RIFF/WAVE file; music still playing is stopped first.
     bool Load(const wchar_t* path);
     // Plays the loaded block from its beginning, opening the device if needed.
-    void Play();
+    void Play() { PlayFrom(0); }
+    // Plays the loaded block from `ms` milliseconds into the music. From past
+    // its end nothing plays and no device is opened.
+    void PlayFrom(uint32_t ms);
     // Stops at once; the device stays open and the file stays loaded.
     void Halt();
     // Stops and closes the device and frees the file.
     void Close();
+    // Stops and closes the device, if one is open; the file stays loaded and
+    // the next Play opens the device again.
+    void CloseDevice();
+
+    bool Loaded() const { return cursor_ != nullptr; }
 
     // The open output device, or null; the dialog sets its volume.
     HWAVEOUT Device() const { return device_; }
@@ -29,8 +37,6 @@ public:
 private:
     // Resets the device and unprepares the block, if either is there.
     void StopBlock();
-    // Stops and closes the device, if one is open; the file stays loaded.
-    void CloseDevice();
 
     uint8_t* image_ = nullptr;
     HWAVEOUT device_ = nullptr;

@@ -81,10 +81,12 @@ void player::StartWithEngine(HWND window, std::unique_ptr<gengine> engine) {
     startTick_ = clock_();
     meter_.Restart(startTick_);
     SetTimer(window, TimerId(), kTickPeriodMs, nullptr);
+    displayNotice_ = std::make_unique<DisplayPowerNotice>(window);
 }
 
 void player::Tick(HWND window) {
-    if (!engine_) return;
+    // A timer message may still be queued when the display went off.
+    if (!engine_ || displayOff_) return;
     const uint32_t now = clock_();
     frameIndex_ = FrameDue(startTick_, now);
     meter_.Count(now);
@@ -110,7 +112,7 @@ void player::Paint(HWND window) {
     BeginPaint(window, &paint);
     EndPaint(window, &paint);
     // Before the first tick there is nothing to repaint: that tick draws all.
-    if (!engine_ || !shown_) return;
+    if (!engine_ || !shown_ || displayOff_) return;
     EngineFrame* frame = reader_.ReadFrame(shownIndex_, engine_.get());
     if (!frame) return;
     engine_->InvalidatePicture();
@@ -148,17 +150,52 @@ void player::Draw(HWND window, EngineFrame* frame, uint32_t frameIndex) {
 // the start of the tick, and the music from its beginning.
 void player::RestartFilm() {
     startTick_ = clock_();
-    if (settings_->BGM && music_.Device()) {
+    // Music resumed past its end after the display was off has no device.
+    if (settings_->BGM && music_.Loaded()) {
         music_.Halt();
         music_.Play();
     }
 }
 
 void player::Stop(HWND window) {
+    displayNotice_.reset();
     if (music_.Device()) music_.Halt();
     KillTimer(window, TimerId());
     engine_.reset();
     PostQuitMessage(0);
+}
+
+bool player::DisplayPowerChanged(HWND window, WPARAM event, LPARAM setting) {
+    DisplayPower state;
+    if (!displayNotice_ || !ReadDisplayPower(event, setting, &state)) return false;
+    const bool off = state == DisplayPower::Off;
+    if (off && !displayOff_) SuspendForDisplayOff(window);
+    if (!off && displayOff_) ResumeForDisplayOn(window);
+    return true;
+}
+
+// Nothing wakes the process while the display is off, and the music lets go
+// of its output device: an open sound stream keeps the system from sleeping.
+void player::SuspendForDisplayOff(HWND window) {
+    displayOff_ = true;
+    KillTimer(window, TimerId());
+    music_.CloseDevice();
+}
+
+// The film goes on at the frame its clock has reached, as if it had played
+// unseen, and the music at the same moment of the pass (silent when it is
+// shorter than that, until the film loops).
+void player::ResumeForDisplayOn(HWND window) {
+    displayOff_ = false;
+    const uint32_t now = clock_();
+    startTick_ = ResumedStartTick(startTick_, now, reader_.FrameCount());
+    meter_.Restart(now);
+    if (settings_->BGM) music_.PlayFrom(now - startTick_);
+    shown_ = false;
+    textShown_ = false;
+    engine_->InvalidatePicture();
+    SetTimer(window, TimerId(), kTickPeriodMs, nullptr);
+    Tick(window);
 }
 
 LRESULT SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -174,6 +211,9 @@ LRESULT SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         if (!g_player) break;
         g_player->Paint(window);
         return 0;
+    case WM_POWERBROADCAST:
+        if (g_player && g_player->DisplayPowerChanged(window, wParam, lParam)) return TRUE;
+        break;
     case WM_DESTROY:
         if (g_player) {
             g_player->Stop(window);

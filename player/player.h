@@ -12,6 +12,7 @@
 #include "engines/gengine.h"
 #include "player/animreader.h"
 #include "player/bgmplayer.h"
+#include "player/displaypower.h"
 #include "shell/settings.h"
 
 constexpr uint32_t kFramesPerSecond = 30;
@@ -69,6 +70,11 @@ public:
     void Paint(HWND window);
     // Halts the music, stops the timer, drops the engine, posts the quit message.
     void Stop(HWND window);
+    // Answers a WM_POWERBROADCAST that reports the display's state; false
+    // for any other. Off: no timer, no drawing, the music's device closed.
+    // On or dimmed: the film and its music go on from where their clock has
+    // got to, and the whole picture is drawn.
+    bool DisplayPowerChanged(HWND window, WPARAM event, LPARAM setting);
 
     settings& Settings() { return *settings_; }
     uint32_t FrameIndex() const { return frameIndex_; }
@@ -81,6 +87,8 @@ private:
     void RestartFilm();
     void Draw(HWND window, EngineFrame* frame, uint32_t frameIndex);
     bool OverlayChanged() const;
+    void SuspendForDisplayOff(HWND window);
+    void ResumeForDisplayOn(HWND window);
 
     HWND window_ = nullptr;
     std::unique_ptr<gengine> engine_;
@@ -97,6 +105,9 @@ private:
     bgmplayer music_;
     std::unique_ptr<settings> settings_;
     TickSource clock_;
+    // From a successful start to the stop.
+    std::unique_ptr<DisplayPowerNotice> displayNotice_;
+    bool displayOff_ = false;
 };
 
 // The window procedure of the player, reached through the host's own. It

@@ -10,6 +10,7 @@
 #include "engines/EngineFactory.h"
 #include "player/animreader.h"
 #include "player/bgmplayer.h"
+#include "player/displaypower.h"
 #include "player/player.h"
 #include "resources/resource.h"
 #include "shell/configvalues.h"
@@ -78,6 +79,8 @@ public:
     void PreviewTick(HWND dialog);
     void PreviewPainted();
     void VolumeChanged();
+    // The display went off or came back: see DisplayOff and DisplayOn.
+    bool DisplayPowerChanged(HWND dialog, WPARAM event, LPARAM setting);
     // Stops the preview and the test playback before the controls go away.
     void Shutdown(HWND dialog);
 
@@ -93,6 +96,8 @@ private:
     void ToggleMusic(HWND dialog);
     void StopMusic(HWND dialog);
     bool DrawPreviewFrame();
+    void DisplayOff(HWND dialog);
+    void DisplayOn(HWND dialog);
 
     settings settings_;
     std::unique_ptr<gengine> engine_;
@@ -111,6 +116,9 @@ private:
     uint32_t frameIndex_ = 0;
     uint32_t startTick_ = 0;
     std::unique_ptr<bgmplayer> music_;
+    uint32_t musicStartTick_ = 0;
+    std::unique_ptr<DisplayPowerNotice> displayNotice_;
+    bool displayOff_ = false;
 };
 
 namespace {
@@ -160,6 +168,7 @@ void configdialog::Initialise(HWND dialog) {
     ShowWindow(dialog, SW_SHOW);
 
     music_ = std::make_unique<bgmplayer>();
+    displayNotice_ = std::make_unique<DisplayPowerNotice>(dialog);
 }
 
 // Makes the engine on the preview control. An unknown index or a Direct2D
@@ -286,7 +295,7 @@ void configdialog::StartPreview(HWND dialog) {
     }
     startTick_ = GetTickCount();
     frameIndex_ = 0;
-    SetTimer(dialog, kPreviewTimerId, kPreviewPeriodMs, nullptr);
+    if (!displayOff_) SetTimer(dialog, kPreviewTimerId, kPreviewPeriodMs, nullptr);
     previewing_ = true;
     SetTextFromTable(dialog, IDC_PREVIEW_BUTTON, IDS_PREVIEW_STOP);
 }
@@ -301,7 +310,7 @@ void configdialog::StopPreview(HWND dialog) {
 }
 
 void configdialog::PreviewTick(HWND dialog) {
-    if (!previewing_) return;
+    if (!previewing_ || displayOff_) return;
     // A film without a single drawable frame stops its preview; the dialog
     // and its unsaved choices stay.
     if (!DrawPreviewFrame()) StopPreview(dialog);
@@ -341,6 +350,7 @@ void configdialog::ToggleMusic(HWND dialog) {
     GetDlgItemTextW(dialog, IDC_WAV_PATH, wav, kPathChars);
     if (!music_->Load(LocateFile(wav).c_str())) return;
     music_->Play();
+    musicStartTick_ = GetTickCount();
     SetTextFromTable(dialog, IDC_MUSIC_BUTTON, IDS_MUSIC_STOP);
     musicPlaying_ = true;
 }
@@ -358,7 +368,41 @@ void configdialog::VolumeChanged() {
     waveOutSetVolume(music_->Device(), WaveVolumeFromSliderPosition(position));
 }
 
+bool configdialog::DisplayPowerChanged(HWND dialog, WPARAM event, LPARAM setting) {
+    DisplayPower state;
+    if (!displayNotice_ || !ReadDisplayPower(event, setting, &state)) return false;
+    const bool off = state == DisplayPower::Off;
+    if (off && !displayOff_) DisplayOff(dialog);
+    if (!off && displayOff_) DisplayOn(dialog);
+    return true;
+}
+
+// As in the screen saver: no preview timer, and the test playback lets go
+// of its output device, which would keep the system awake.
+void configdialog::DisplayOff(HWND dialog) {
+    displayOff_ = true;
+    if (previewing_) KillTimer(dialog, kPreviewTimerId);
+    music_->CloseDevice();
+}
+
+// The preview goes on at the frame its clock has reached, drawn whole; the
+// test playback at the moment it has reached, if it is not over.
+void configdialog::DisplayOn(HWND dialog) {
+    displayOff_ = false;
+    const uint32_t now = GetTickCount();
+    if (previewing_) {
+        startTick_ = ResumedStartTick(startTick_, now, reader_.FrameCount());
+        engine_->InvalidatePicture();
+        SetTimer(dialog, kPreviewTimerId, kPreviewPeriodMs, nullptr);
+    }
+    if (musicPlaying_) {
+        music_->PlayFrom(now - musicStartTick_);
+        VolumeChanged();
+    }
+}
+
 void configdialog::Shutdown(HWND dialog) {
+    displayNotice_.reset();
     if (previewing_) StopPreview(dialog);
     if (musicPlaying_) StopMusic(dialog);
 }
@@ -397,6 +441,8 @@ LRESULT CALLBACK HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, L
     case WM_TIMER:
         if (dialogState) dialogState->PreviewTick(dialog);
         return 0;
+    case WM_POWERBROADCAST:
+        return dialogState && dialogState->DisplayPowerChanged(dialog, wParam, lParam);
     case WM_HSCROLL:
         if (dialogState && reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, IDC_VOLUME)) {
             dialogState->VolumeChanged();

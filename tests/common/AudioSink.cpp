@@ -44,6 +44,24 @@ size_t SoundingBytes(const std::vector<uint8_t>& audio) {
     return n;
 }
 
+std::vector<std::pair<size_t, size_t>> LoudStretches(const std::vector<uint8_t>& audio) {
+    constexpr size_t kBlock = 1024;
+    constexpr size_t kGapBlocks = 4;
+    std::vector<std::pair<size_t, size_t>> stretches;
+    size_t quietBlocks = kGapBlocks;
+    for (size_t at = 0; at + kBlock <= audio.size(); at += kBlock) {
+        const std::vector<uint8_t> block(audio.begin() + at, audio.begin() + at + kBlock);
+        if (SoundingBytes(block) > kBlock / 4) {
+            if (quietBlocks >= kGapBlocks) stretches.push_back({at, 0});
+            stretches.back().second = at + kBlock - stretches.back().first;
+            quietBlocks = 0;
+        } else {
+            ++quietBlocks;
+        }
+    }
+    return stretches;
+}
+
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testing_support {
@@ -27,6 +28,9 @@ private:
 // Bytes of the mixer's output that are not zero: silence in its signed and
 // floating-point formats is all zero bytes.
 size_t SoundingBytes(const std::vector<uint8_t>& audio);
+
+// Loud stretches in the sound that arrived: (start, length) in bytes.
+std::vector<std::pair<size_t, size_t>> LoudStretches(const std::vector<uint8_t>& audio);
 
 // Polls every 20 ms until done() holds or timeoutMs have passed.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);

@@ -64,4 +64,12 @@ std::vector<uint8_t> ReadFileBytes(const std::wstring& path) {
     return bytes;
 }
 
+const GUID kConsoleDisplayState = {0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+const GUID kMonitorPowerOn = {0x02731015, 0x4510, 0x4526, {0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea}};
+
+LRESULT SendPowerSetting(HWND window, DWORD value, const GUID& setting, DWORD length) {
+    PowerSetting data = {setting, length, value};
+    return SendMessageW(window, WM_POWERBROADCAST, kPowerSettingChange, reinterpret_cast<LPARAM>(&data));
+}
+
 }  // namespace testing_support

@@ -36,4 +36,17 @@ constexpr bool kSixtyFourBitProcess = sizeof(void*) == 8;
 bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFileBytes(const std::wstring& path);
 
+// The data of a power-setting broadcast (WM_POWERBROADCAST, event 0x8013) as
+// the system lays it out, for a display state: 0 off, 1 on, 2 dimmed.
+struct PowerSetting {
+    GUID setting;
+    DWORD length;
+    DWORD value;
+};
+constexpr WPARAM kPowerSettingChange = 0x8013;
+extern const GUID kConsoleDisplayState;  // Windows 8 and later
+extern const GUID kMonitorPowerOn;       // Vista and 7
+// Sends it to a window of this process (the data goes by pointer) and gives the answer.
+LRESULT SendPowerSetting(HWND window, DWORD value, const GUID& setting = kConsoleDisplayState, DWORD length = 4);
+
 }  // namespace testing_support

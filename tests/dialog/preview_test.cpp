@@ -113,6 +113,21 @@ TEST_F(Preview, DrawsTheFilmUntilItsButtonStopsIt) {
     EXPECT_EQ(IDOK, d.Wait());
 }
 
+TEST_F(Preview, NothingIsDrawnWhileTheDisplayIsOff) {
+    InProcessDialog d;
+    ASSERT_TRUE(d.shown());
+    d.Click(IDC_PREVIEW_BUTTON);
+    ASSERT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, At(d, Left(d))); }));
+    testing_support::SendPowerSetting(d.dialog(), 0);
+    RedrawWindow(d.Item(IDC_PREVIEW), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    EXPECT_FALSE(Eventually([&] { return Near(kFilmWhiteColour, At(d, Left(d))); }, 1000))
+        << "the preview draws while the display is off";
+    testing_support::SendPowerSetting(d.dialog(), 2);
+    EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, At(d, Left(d))); })) << "dimmed, it shows again";
+    d.Click(IDCANCEL);
+    EXPECT_EQ(IDCANCEL, d.Wait());
+}
+
 // A film whose frames show their number, 45 frames long: the preview shows
 // it at 30 frames a second and starts again after the last frame. Only the
 // pace within a pass and the restarts are judged, with room for a busy

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/AudioSink.h"
 #include "common/FilmBuilder.h"
 #include "common/WavBuilder.h"
 #include "common/TestSupport.h"
@@ -53,6 +54,7 @@ public:
         return backgroundLoads_;
     }
     void CaptureBackground() override { log_.push_back("CaptureBackground"); }
+    void InvalidatePicture() override { log_.push_back("InvalidatePicture"); }
     EngineFrame* CreateFrame(const uint8_t* data, uint32_t size, int32_t, int32_t, uint32_t) override {
         auto* frame = new LoggedFrame;
         frame->number = size >= 2 ? data[1] : -1;
@@ -124,6 +126,20 @@ protected:
     void TickAt(std::vector<DWORD> ticks) {
         PlanTicks(std::move(ticks));
         player_->Tick(window_.hwnd());
+    }
+    // The display's state broadcast at `now`; true when the player took it.
+    bool DisplayAt(DWORD now, DWORD value, const GUID& setting = testing_support::kConsoleDisplayState,
+                   DWORD length = 4) {
+        PlanTicks({now});
+        testing_support::PowerSetting data = {setting, length, value};
+        return player_->DisplayPowerChanged(window_.hwnd(), testing_support::kPowerSettingChange,
+                                            reinterpret_cast<LPARAM>(&data));
+    }
+    // Whether the player's timer runs; it is left as it was.
+    bool TimerRuns() {
+        if (!KillTimer(window_.hwnd(), player_->TimerId())) return false;
+        SetTimer(window_.hwnd(), player_->TimerId(), kTickPeriodMs, nullptr);
+        return true;
     }
 
     ScratchDir dir_;
@@ -256,6 +272,72 @@ TEST(PlayerStart, TheClockStartsWhenTheMusicPlays) {
     if (!devicePlays) GTEST_SKIP() << "no wave output device here";
     EXPECT_EQ(1, g_clockReads);
     EXPECT_TRUE(g_musicPlaysAtFirstRead);
+}
+
+TEST_F(PlayerTick, NothingRunsWhileTheDisplayIsOffAndItGoesOnByTheClock) {
+    Start();
+    TickAt({10100});
+    ASSERT_TRUE(DisplayAt(10200, 0));
+    EXPECT_FALSE(TimerRuns());
+    log_.clear();
+    TickAt({10300});
+    player_->Paint(window_.hwnd());
+    EXPECT_TRUE(log_.empty()) << "a tick still queued or a paint draws nothing";
+    // 11.5 s after the start the two-second film has looped five times.
+    EXPECT_TRUE(DisplayAt(21500, 1, testing_support::kMonitorPowerOn));
+    EXPECT_EQ((Log{"InvalidatePicture", "CreateFrame 45", "BeginDraw", "DrawBackground", "DrawFrame 45", "EndDraw",
+                   "DeleteFrame 45"}),
+              log_);
+    EXPECT_TRUE(TimerRuns());
+}
+
+TEST_F(PlayerTick, OnlyAWellFormedDisplayStateCounts) {
+    Start();
+    const GUID powerSource = {0x5d3e9a59, 0xe9d5, 0x4b00, {0xa6, 0xbd, 0xff, 0x34, 0xff, 0x51, 0x65, 0x48}};
+    struct Case { GUID setting; DWORD length; DWORD value; } cases[] = {
+        {powerSource, 4, 0}, {testing_support::kConsoleDisplayState, 2, 0},
+        {testing_support::kConsoleDisplayState, 8, 0}, {testing_support::kConsoleDisplayState, 4, 3}};
+    for (const Case& c : cases) EXPECT_FALSE(DisplayAt(10100, c.value, c.setting, c.length));
+    EXPECT_TRUE(TimerRuns());
+    ASSERT_TRUE(DisplayAt(10200, 0));
+    log_.clear();
+    EXPECT_TRUE(DisplayAt(10300, 2)) << "dimmed";
+    EXPECT_FALSE(log_.empty()) << "a dimmed display shows the film";
+}
+
+// Music of 1 s of silence, a quarter second of tone, a quarter of silence
+// and half a second of tone, beside a three-second film.
+TEST_F(PlayerTick, TheMusicComesBackAtTheFilmsMoment) {
+    testing_support::WavLayout wav;
+    wav.samples.assign(wav.samplesPerSec * 2, 0);
+    for (auto part : {testing_support::SquareWave(wav, 0.25, 0.25), testing_support::SquareWave(wav, 0.5, 0)})
+        wav.samples.insert(wav.samples.end(), part.begin(), part.end());
+    const std::wstring music = dir_.File(L"music.wav");
+    ASSERT_TRUE(testing_support::WriteFileBytes(music, testing_support::BuildWav(wav)));
+    ASSERT_TRUE(WriteGreyFilm(film_, 90));
+    wcscpy(player_->Settings().WavFilePath, music.c_str());
+    player_->Settings().BGM = 1;
+    Start();
+    if (!player_->Music().Device()) GTEST_SKIP() << "no wave output device here";
+    ASSERT_TRUE(DisplayAt(10100, 0));
+    EXPECT_EQ(nullptr, player_->Music().Device()) << "the device is closed while the display is off";
+
+    testing_support::AudioSink sink;
+    const uint64_t mark = sink.Mark();
+    ASSERT_TRUE(DisplayAt(11000, 1));
+    std::vector<std::pair<size_t, size_t>> stretches;
+    if (sink.configured()) {
+        EXPECT_TRUE(testing_support::WaitUntil(
+            [&] { return (stretches = testing_support::LoudStretches(sink.Since(mark))).size() >= 2; }, 5000));
+        ASSERT_FALSE(stretches.empty()) << "no tone after the display came back";
+        EXPECT_LT(stretches[0].first, stretches[0].second) << "from 1 s in, the tone comes at once";
+    }
+
+    ASSERT_TRUE(DisplayAt(11500, 0));
+    ASSERT_TRUE(DisplayAt(12600, 1));
+    EXPECT_EQ(nullptr, player_->Music().Device()) << "2.6 s in, past the music's end: silent";
+    TickAt({13000, 13000});
+    EXPECT_NE(nullptr, player_->Music().Device()) << "the film's loop starts the music again";
 }
 
 TEST_F(PlayerTick, StopKillsTheTimerDropsTheEngineAndQuits) {

@@ -25,6 +25,7 @@ namespace {
 
 using namespace saver_tests;
 using testing_support::AudioSink;
+using testing_support::LoudStretches;
 using testing_support::Env;
 using testing_support::ScratchDir;
 using testing_support::TestWindow;
@@ -236,6 +237,62 @@ INSTANTIATE_TEST_SUITE_P(Engines, EngineRun,
                              return std::to_string(info.param.engine);
                          });
 
+std::atomic<uint32_t> g_saverTimers{0};
+
+LRESULT CALLBACK CountSaverTimers(int code, WPARAM removal, LPARAM message) {
+    const MSG* msg = reinterpret_cast<const MSG*>(message);
+    if (code == HC_ACTION && removal == PM_REMOVE && msg->message == WM_TIMER) ++g_saverTimers;
+    return CallNextHookEx(nullptr, code, removal, message);
+}
+
+// The saver runs here on a thread of its own, so that a power-setting
+// broadcast can hand its data to the window as the system's does.
+TEST_P(EngineRun, DISABLED_DisplayOffInThisProcess) {
+    settings_.Number(L"Engine", GetParam().engine);
+    settings_.Number(L"Param1", GetParam().param1);
+    settings_.Number(L"Param2", GetParam().param2);
+    std::atomic<bool> ended{false};
+    std::thread saver([&] {
+        HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, CountSaverTimers, nullptr, GetCurrentThreadId());
+        RunSaver(nullptr);
+        UnhookWindowsHookEx(hook);
+        ended = true;
+    });
+    const RECT screen = ScreenRect();
+    HWND window = nullptr;
+    int offFrame = -1;
+    if (WaitUntil([&] { return (window = FindWindowW(L"WindowsScreenSaverClass", L"Screen Saver")) &&
+                               (offFrame = ReadFrameNumber(screen)) >= 0; }, 10000)) {
+        const DWORD offTick = GetTickCount();
+        EXPECT_EQ(TRUE, testing_support::SendPowerSetting(window, 0));
+        const uint32_t timers = g_saverTimers;
+        // Erased black (where GDI draws; Direct2D's surface keeps its picture).
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        int shown = offFrame;
+        EXPECT_FALSE(WaitUntil([&] { shown = ReadFrameNumber(screen);
+                                     return g_saverTimers != timers || (shown >= 0 && shown != offFrame); }, 1000))
+            << "while the display is off: " << g_saverTimers - timers << " ticks, frame " << shown;
+        EXPECT_EQ(TRUE, testing_support::SendPowerSetting(window, 1));
+        int onFrame = -1;
+        EXPECT_TRUE(WaitUntil([&] { return (onFrame = ReadFrameNumber(screen)) >= 0 && onFrame != offFrame; }, 3000))
+            << "the whole picture is drawn again";
+        const int due = static_cast<int>(offFrame + (GetTickCount() - offTick) * 30 / 1000) % 60;
+        EXPECT_LE(std::min((due - onFrame + 60) % 60, (onFrame - due + 60) % 60), 9)
+            << "frame " << onFrame << " where the clock gives " << due;
+    }
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    const bool joined = WaitUntil([&] { return ended.load(); }, kExitWaitMs);
+    if (joined) saver.join();
+    else saver.detach();
+    ASSERT_NE(-1, offFrame) << "the film never showed";
+    ASSERT_TRUE(joined);
+}
+
+TEST_P(EngineRun, NothingIsDrawnWhileTheDisplayIsOff) {
+    const std::wstring name = L"Engines/EngineRun.DISABLED_DisplayOffInThisProcess/" + std::to_wstring(GetParam().engine);
+    EXPECT_EQ(0u, testing_support::RunSelf(testing_support::OnlyDisabledTest(name)));
+}
+
 TEST_F(SaverRun, AKeyPressEndsWithZeroAndNoLineWithoutTheSetting) {
     SaverProcess saver(L"/s");
     StartFullScreen(saver);
@@ -318,25 +375,6 @@ TEST_F(SaverRun, ModesOutsideTheTableEndWithMinusOne) {
         ASSERT_TRUE(saver.WaitExit(kExitWaitMs)) << testing::PrintToString(std::wstring(tail));
         EXPECT_EQ(kMinusOne, saver.ExitCode()) << testing::PrintToString(std::wstring(tail));
     }
-}
-
-// Loud stretches in the sound that arrived: (start, length) in bytes.
-std::vector<std::pair<size_t, size_t>> LoudStretches(const std::vector<uint8_t>& audio) {
-    constexpr size_t kBlock = 1024;
-    constexpr size_t kGapBlocks = 4;
-    std::vector<std::pair<size_t, size_t>> stretches;
-    size_t quietBlocks = kGapBlocks;
-    for (size_t at = 0; at + kBlock <= audio.size(); at += kBlock) {
-        const std::vector<uint8_t> block(audio.begin() + at, audio.begin() + at + kBlock);
-        if (testing_support::SoundingBytes(block) > kBlock / 4) {
-            if (quietBlocks >= kGapBlocks) stretches.push_back({at, 0});
-            stretches.back().second = at + kBlock - stretches.back().first;
-            quietBlocks = 0;
-        } else {
-            ++quietBlocks;
-        }
-    }
-    return stretches;
 }
 
 TEST_F(SaverRun, MusicStartsAgainWithTheFilm) {
