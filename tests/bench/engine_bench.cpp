@@ -166,15 +166,6 @@ double TimeBareStretch(HWND window, animreader& reader, uint32_t frames) {
     return watch.Ms() / frames;
 }
 
-// Every pixel differs from the same pixel of the frame before.
-GreyPicture Stripes(int32_t width, int32_t height, uint32_t step) {
-    GreyPicture picture(width, height);
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x)
-            picture.Fill(x, y, x + 1, y + 1, static_cast<uint8_t>(((x + y + step) % 3) * 84 + (step % 2) * 40));
-    return picture;
-}
-
 // Milliseconds of a Direct2D tick that draws nothing: what its render
 // target costs to present the picture, before anything is drawn. Negative
 // when Direct2D cannot serve the window.

@@ -62,13 +62,4 @@ std::vector<std::pair<size_t, size_t>> LoudStretches(const std::vector<uint8_t>&
     return stretches;
 }
 
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (done()) return true;
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(20);
-    }
-}
-
 }  // namespace testing_support

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/TestSupport.h"
+
 namespace testing_support {
 
 class AudioSink {
@@ -31,8 +33,5 @@ size_t SoundingBytes(const std::vector<uint8_t>& audio);
 
 // Loud stretches in the sound that arrived: (start, length) in bytes.
 std::vector<std::pair<size_t, size_t>> LoudStretches(const std::vector<uint8_t>& audio);
-
-// Polls every 20 ms until done() holds or timeoutMs have passed.
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
 }  // namespace testing_support

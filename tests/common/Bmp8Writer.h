@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/LittleEndian.h"
+
 namespace testing_support {
 
 struct Bmp8Options {
@@ -17,10 +19,6 @@ struct Bmp8Options {
     uint32_t clrUsed = 0;
     int32_t sizeAdjust = 0;      // added to bfSize, for headers that lie
 };
-
-inline void PutLe(std::vector<uint8_t>& bytes, size_t at, uint32_t value, int size) {
-    for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 // `rows` holds width x height pixels, bottom row first, without padding.
 inline std::vector<uint8_t> MakeBmp8(int32_t width, int32_t height, const std::vector<uint8_t>& rows,

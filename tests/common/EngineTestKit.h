@@ -143,106 +143,19 @@ private:
     COLORREF colors_[4];
 };
 
-// The window's client area copied once into memory, for tests that look at
-// many pixels (reading them one by one from the window is slow under Wine).
-class WindowPixels {
-public:
-    WindowPixels() = default;
-    explicit WindowPixels(HWND window) {
-        RECT client = {};
-        GetClientRect(window, &client);
-        width_ = client.right;
-        height_ = client.bottom;
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;  // top row first
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        HDC windowDc = GetDC(window);
-        HDC copyDc = CreateCompatibleDC(windowDc);
-        void* bits = nullptr;
-        HBITMAP copy = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (copy && bits) {
-            HGDIOBJ old = SelectObject(copyDc, copy);
-            BitBlt(copyDc, 0, 0, width_, height_, windowDc, 0, 0, SRCCOPY);
-            GdiFlush();
-            const auto* pixels = static_cast<const uint32_t*>(bits);
-            pixels_.assign(pixels, pixels + static_cast<size_t>(width_) * height_);
-            SelectObject(copyDc, old);
-        }
-        if (copy) DeleteObject(copy);
-        DeleteDC(copyDc);
-        ReleaseDC(window, windowDc);
-    }
+// The window's picture once two reads a moment apart agree. With `before`,
+// what the window showed until then, the picture must first change: Direct2D
+// shows its picture a moment after EndDraw, on a busy machine much later.
+// Fails the test when the window does not change or hold still in time.
+Pixels Settled(const TestWindow& window, const Pixels* before = nullptr);
 
-    int width() const { return width_; }
-    int height() const { return height_; }
-    // Every byte of every pixel the same.
-    bool operator==(const WindowPixels& other) const {
-        return width_ == other.width_ && height_ == other.height_ && pixels_ == other.pixels_;
-    }
-    bool operator!=(const WindowPixels& other) const { return !(*this == other); }
-    // CLR_INVALID outside the client area.
-    COLORREF At(int x, int y) const {
-        if (x < 0 || y < 0 || x >= width_ || y >= height_ || pixels_.empty()) return CLR_INVALID;
-        const uint32_t p = pixels_[static_cast<size_t>(y) * width_ + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
-
-    // The smallest rectangle holding every pixel near `color`; empty
-    // (right <= left) when there is none.
-    RECT BoundsOf(COLORREF color, int tolerance) const {
-        RECT box = {width_, height_, 0, 0};
-        for (int y = 0; y < height_; ++y) {
-            for (int x = 0; x < width_; ++x) {
-                if (!Near(color, At(x, y), tolerance)) continue;
-                box.left = std::min<LONG>(box.left, x);
-                box.top = std::min<LONG>(box.top, y);
-                box.right = std::max<LONG>(box.right, x + 1);
-                box.bottom = std::max<LONG>(box.bottom, y + 1);
-            }
-        }
-        return box;
-    }
-
-private:
-    int width_ = 0;
-    int height_ = 0;
-    std::vector<uint32_t> pixels_;
-};
-
-// Puts one picture on the window and returns once the window shows it and
-// holds still. Direct2D shows its picture through the GL swap chain a moment
-// after EndDraw, and a picture presented before the window is mapped is
-// lost; so the window is first painted in a colour no test expects, and
-// `draw` runs again (the engine told to redraw everything) until the
-// probe points lose that colour and hold still for a few rounds.
-inline void PresentSteadily(gengine& engine, const TestWindow& window, const std::function<void()>& draw) {
-    constexpr COLORREF kSentinel = RGB(255, 0, 255);
-    RECT client = {};
-    GetClientRect(window.hwnd(), &client);
-    HDC dc = GetDC(window.hwnd());
-    HBRUSH brush = CreateSolidBrush(kSentinel);
-    FillRect(dc, &client, brush);
-    DeleteObject(brush);
-    ReleaseDC(window.hwnd(), dc);
-    const POINT probes[] = {{client.right / 6, client.bottom / 4},     {client.right * 5 / 6, client.bottom / 4},
-                            {client.right / 6, client.bottom * 3 / 4}, {client.right * 5 / 6, client.bottom * 3 / 4},
-                            {client.right - 1, client.bottom - 1}};
-    std::vector<COLORREF> last;
-    int steady = 0;
-    for (int attempt = 0; attempt < 200 && steady < 2; ++attempt) {
-        engine.InvalidatePicture();
-        draw();
-        window.Pump();
-        Sleep(10);
-        std::vector<COLORREF> now;
-        for (const POINT& p : probes) now.push_back(window.Pixel(p.x, p.y));
-        const bool presented = std::find(now.begin(), now.end(), kSentinel) == now.end();
-        steady = presented && now == last ? steady + 1 : 0;
-        last = now;
-    }
-}
+// Puts one picture on the window, drawn whole, and returns it once the
+// window shows it and holds still; fails the test when it never does.
+// Direct2D shows its picture through the GL swap chain a moment after
+// EndDraw, and a picture presented before the window is mapped is lost; so
+// the window is first painted in a colour no test expects, and `draw` runs
+// again (the engine told to redraw everything) until no pixel shows that
+// colour any more and the picture holds still.
+Pixels PresentSteadily(gengine& engine, const TestWindow& window, const std::function<void()>& draw);
 
 }  // namespace testing_support

@@ -35,6 +35,14 @@ uint8_t GreyPicture::At(int x, int y) const {
     return pixels_[static_cast<size_t>(height_ - 1 - y) * width_ + x];
 }
 
+GreyPicture Stripes(int32_t width, int32_t height, uint32_t step) {
+    GreyPicture picture(width, height);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            picture.Fill(x, y, x + 1, y + 1, static_cast<uint8_t>(((x + y + step) % 3) * 84 + (step % 2) * 40));
+    return picture;
+}
+
 GreyPicture Silhouette(int32_t width, int32_t height, uint32_t step) {
     GreyPicture picture(width, height, kFilmBlack);
     const int unit = std::max(2, static_cast<int>(height) / 16);
@@ -92,21 +100,17 @@ uint32_t FilmBuilder::OffsetOf(size_t index) const {
     return static_cast<uint32_t>(offset);
 }
 
-void PutUint32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 std::vector<uint8_t> FilmBuilder::Bytes() const {
     std::vector<uint8_t> bytes(kAnimationHeaderSize + kOffsetEntrySize * streams_.size());
     std::copy(kAnimationMagic, kAnimationMagic + 4, bytes.begin());
-    PutUint32(bytes, 4, static_cast<uint32_t>(streams_.size()));
-    PutUint32(bytes, 8, static_cast<uint32_t>(width_));
-    PutUint32(bytes, 12, static_cast<uint32_t>(height_));
-    PutUint32(bytes, 16, bitCount_);
+    PutLe32(bytes, 4, static_cast<uint32_t>(streams_.size()));
+    PutLe32(bytes, 8, static_cast<uint32_t>(width_));
+    PutLe32(bytes, 12, static_cast<uint32_t>(height_));
+    PutLe32(bytes, 16, bitCount_);
     for (size_t i = 0; i < streams_.size(); ++i) {
         size_t entry = kAnimationHeaderSize + kOffsetEntrySize * i;
-        PutUint32(bytes, entry, OffsetOf(i));
-        PutUint32(bytes, entry + 4, static_cast<uint32_t>(streams_[i].size()));
+        PutLe32(bytes, entry, OffsetOf(i));
+        PutLe32(bytes, entry + 4, static_cast<uint32_t>(streams_[i].size()));
     }
     for (const auto& stream : streams_) bytes.insert(bytes.end(), stream.begin(), stream.end());
     return bytes;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/LittleEndian.h"
+
 namespace testing_support {
 
 // Grey levels as the encoder stores them: its white is 252, not 255.
@@ -40,6 +42,10 @@ private:
 // `step` grows: something that looks like a frame of a real film.
 GreyPicture Silhouette(int32_t width, int32_t height, uint32_t step);
 
+// Frame `step` of a film whose every pixel differs from the same pixel of
+// the frame before.
+GreyPicture Stripes(int32_t width, int32_t height, uint32_t step);
+
 // The RLE8 stream of a whole picture: runs of 1 to 255 pixels that never
 // cross a row's end, 00 00 after every row, then 00 00 00 01.
 std::vector<uint8_t> EncodeWholeRows(const GreyPicture& picture);
@@ -69,8 +75,5 @@ private:
     uint32_t bitCount_ = 8;
     std::vector<std::vector<uint8_t>> streams_;
 };
-
-// Little-endian field access for tests that damage a film's bytes.
-void PutUint32(std::vector<uint8_t>& bytes, size_t at, uint32_t value);
 
 }  // namespace testing_support

@@ -29,7 +29,11 @@ inline long CountLiveGdiHandles() {
     return live;
 }
 
-inline long CountOwnSystemHandles() {
+}  // namespace resources_detail
+
+// The entries of process `processId` in the system's handle list; -1 when
+// the list cannot be read.
+inline long CountSystemHandles(DWORD processId) {
     using QueryFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
     struct SystemHandle {
         ULONG ownerPid;
@@ -53,11 +57,9 @@ inline long CountOwnSystemHandles() {
     const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
     const auto* handles = reinterpret_cast<const SystemHandle*>(buffer.data() + sizeof(ULONG_PTR));
     long own = 0;
-    for (ULONG i = 0; i < count; ++i) own += handles[i].ownerPid == GetCurrentProcessId() ? 1 : 0;
+    for (ULONG i = 0; i < count; ++i) own += handles[i].ownerPid == processId ? 1 : 0;
     return own;
 }
-
-}  // namespace resources_detail
 
 inline ResourceSample SampleResources() {
     ResourceSample sample;
@@ -66,7 +68,7 @@ inline ResourceSample SampleResources() {
     DWORD handles = 0;
     sample.handles = GetProcessHandleCount(GetCurrentProcess(), &handles) && handles
                          ? static_cast<long>(handles)
-                         : resources_detail::CountOwnSystemHandles();
+                         : CountSystemHandles(GetCurrentProcessId());
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof memory;
     if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,26 @@ private:
 // True in the x64 build of the tests, which machines without i386 support run:
 // there allocations that no 32-bit process can make may succeed.
 constexpr bool kSixtyFourBitProcess = sizeof(void*) == 8;
+
+// The process's current folder, changed for one scope.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::wstring& folder) {
+        GetCurrentDirectoryW(MAX_PATH, saved_);
+        changed_ = SetCurrentDirectoryW(folder.c_str()) != FALSE;
+    }
+    ~CurrentFolder() { SetCurrentDirectoryW(saved_); }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+    bool changed() const { return changed_; }
+
+private:
+    wchar_t saved_[MAX_PATH] = {};
+    bool changed_ = false;
+};
+
+// Polls every 20 ms until done() holds or timeoutMs have passed.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
 bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFileBytes(const std::wstring& path);

@@ -46,6 +46,16 @@ COLORREF TestWindow::Pixel(int x, int y) const {
     return c;
 }
 
+void TestWindow::Fill(COLORREF colour) const {
+    RECT client = {};
+    GetClientRect(hwnd_, &client);
+    HDC dc = GetDC(hwnd_);
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+    ReleaseDC(hwnd_, dc);
+}
+
 bool Near(COLORREF a, COLORREF b, int tolerance) {
     return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
            std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&

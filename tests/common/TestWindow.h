@@ -19,6 +19,8 @@ public:
     void Pump() const;
     // The colour at client point (x, y) as the window shows it now.
     COLORREF Pixel(int x, int y) const;
+    // Paints the whole client area in one colour, through GDI.
+    void Fill(COLORREF colour) const;
 
 private:
     HWND hwnd_ = nullptr;

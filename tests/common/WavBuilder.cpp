@@ -21,10 +21,6 @@ void Append32(std::vector<uint8_t>& out, uint32_t v) {
 
 }  // namespace
 
-void PutLe32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 std::vector<uint8_t> Chunk(const char* id, const std::vector<uint8_t>& body) {
     std::vector<uint8_t> out;
     Append(out, id, 4);

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/LittleEndian.h"
+
 namespace testing_support {
 
 struct WavLayout {
@@ -27,7 +29,5 @@ std::vector<uint8_t> SquareWave(const WavLayout& format, double loudSeconds, dou
 
 // A chunk with a four-letter id and the given body.
 std::vector<uint8_t> Chunk(const char* id, const std::vector<uint8_t>& body);
-
-void PutLe32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value);
 
 }  // namespace testing_support

@@ -132,39 +132,28 @@ DWORD WINAPI InProcessDialog::Run(void* self) {
 ScrDialog::ScrDialog(const std::wstring& arguments)
     : ScrDialog(arguments, testing_support::WinePath(testing_support::Env("NOXEL_BIN") + "/noxel.scr"), L"") {}
 
-ScrDialog::ScrDialog(const std::wstring& arguments, const std::wstring& program, const std::wstring& currentFolder) {
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &process_)) {
-        process_ = {};
-        return;
-    }
+ScrDialog::ScrDialog(const std::wstring& arguments, const std::wstring& program, const std::wstring& currentFolder)
+    : process_(program, arguments, currentFolder) {
+    if (!process_.started()) return;
     HWND found = nullptr;
     Eventually([&] {
-        found = FindProcessWindow(process_.dwProcessId, kDialogCaption);
-        return found != nullptr || WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
+        found = FindProcessWindow(process_.id(), kDialogCaption);
+        return found != nullptr || !process_.Running();
     });
     dialog_ = found;
 }
 
 ScrDialog::~ScrDialog() {
-    if (!process_.hProcess) return;
-    if (ExitCode(0) == STILL_ACTIVE) {
-        if (dialog_) PostMessageW(dialog_, WM_COMMAND, IDCANCEL, 0);
-        if (ExitCode() == STILL_ACTIVE) TerminateProcess(process_.hProcess, 99);
+    // Cancelled as a user would; the process is ended if that does not end it.
+    if (process_.Running() && dialog_) {
+        PostMessageW(dialog_, WM_COMMAND, IDCANCEL, 0);
+        ExitCode();
     }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
 }
 
 DWORD ScrDialog::ExitCode(DWORD timeoutMs) {
-    if (!process_.hProcess) return STILL_ACTIVE;
-    Eventually([&] { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process_.hProcess, &code);
-    return code;
+    Eventually([&] { return !process_.Running(); }, timeoutMs);
+    return process_.ExitCode();
 }
 
 namespace {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "common/ChildProcess.h"
+
 namespace dialog_tests {
 
 // The dialog's caption, by which the drivers find it.
@@ -88,13 +90,13 @@ public:
     ScrDialog(const ScrDialog&) = delete;
     ScrDialog& operator=(const ScrDialog&) = delete;
 
-    bool started() const { return process_.hProcess != nullptr; }
+    bool started() const { return process_.started(); }
     bool shown() const { return dialog_ != nullptr; }
     // The process's exit code once it has ended, or STILL_ACTIVE after `timeoutMs`.
     DWORD ExitCode(DWORD timeoutMs = 10000);
 
 private:
-    PROCESS_INFORMATION process_ = {};
+    testing_support::ChildProcess process_;
 };
 
 // A top-level window of a thread whose caption is `caption`, or null.

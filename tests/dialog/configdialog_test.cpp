@@ -11,12 +11,13 @@
 
 #include "DialogDriver.h"
 #include "DialogTemplate.h"
-#include "SettingsKey.h"
+#include "common/SettingsKey.h"
 #include "common/FilmBuilder.h"
 #include "common/TestSupport.h"
 #include "resources/resource.h"
 
 using namespace dialog_tests;
+using namespace testing_support;
 using testing_support::ScratchDir;
 
 namespace {

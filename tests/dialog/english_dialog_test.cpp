@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "DialogDriver.h"
-#include "SettingsKey.h"
+#include "common/SettingsKey.h"
 #include "resources/resource.h"
 
 using namespace dialog_tests;
+using namespace testing_support;
 
 namespace {
 

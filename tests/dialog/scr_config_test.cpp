@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "DialogDriver.h"
-#include "SettingsKey.h"
+#include "common/SettingsKey.h"
 #include "common/FilmBuilder.h"
 #include "common/TestImages.h"
 #include "common/TestSupport.h"
@@ -12,6 +12,7 @@
 #include "resources/resource.h"
 
 using namespace dialog_tests;
+using namespace testing_support;
 using testing_support::Near;
 
 namespace {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "Music.h"
+#include "common/LittleEndian.h"
 #include "player/wavparse.h"
 
 namespace {
@@ -28,7 +29,7 @@ TEST(DemoMusic, WavHasTheFormThePlayerAccepts) {
     EXPECT_EQ(16u, wav[16]);  // a format chunk of 16 bytes, the data chunk right after it
     EXPECT_EQ(44u, info.dataOffset);
     EXPECT_EQ(wav.size() - 44, info.dataLength);
-    EXPECT_EQ(wav.size() - 8, static_cast<size_t>(wav[4] | wav[5] << 8 | wav[6] << 16 | wav[7] << 24));
+    EXPECT_EQ(wav.size() - 8, testing_support::Le32(wav, 4));
 }
 
 TEST(DemoMusic, AudibleThroughoutUnclippedAndSilentAtTheSeam) {

@@ -9,6 +9,7 @@
 
 #include "common/ChildProcess.h"
 #include "common/FilmBuilder.h"
+#include "common/StubEngine.h"
 #include "common/TestSupport.h"
 
 using namespace testing_support;
@@ -16,7 +17,7 @@ using namespace testing_support;
 namespace {
 
 // An engine that keeps what CreateFrame was given and makes no picture.
-class RecordingEngine : public gengine {
+class RecordingEngine : public StubEngine {
 public:
     struct Call {
         const uint8_t* data;
@@ -31,23 +32,6 @@ public:
         calls.push_back({data, std::vector<uint8_t>(data, data + size), width, height, bitCount});
         return reinterpret_cast<EngineFrame*>(&calls);
     }
-    void DeleteFrame(EngineFrame*) override {}
-    void Resize() override {}
-    void BeginDraw() override {}
-    void EndDraw() override {}
-    void DrawBackground() override {}
-    void DrawFrame(EngineFrame*) override {}
-    void DrawOverlayText(const wchar_t*, uint32_t) override {}
-    bool LoadBackground(const wchar_t*) override { return false; }
-    void CaptureBackground() override {}
-    uint32_t GetParam1Count() override { return 0; }
-    int GetParam1Name(wchar_t*, uint32_t) override { return 0; }
-    int GetParam1Option(uint32_t, wchar_t*, uint32_t) override { return 0; }
-    void SetParam1(uint32_t) override {}
-    uint32_t GetParam2Count() override { return 0; }
-    int GetParam2Name(wchar_t*, uint32_t) override { return 0; }
-    int GetParam2Option(uint32_t, wchar_t*, uint32_t) override { return 0; }
-    void SetParam2(uint32_t) override {}
 };
 
 // A film of `count` frames of 16 x 4 whose streams differ in length.
@@ -150,7 +134,7 @@ TEST_F(Reader, RefusesAnOffsetMatrixThatDoesNotFitInTheFile) {
     std::vector<uint8_t> bytes = StripedFilm(3).Bytes();
     // 0x20000001 entries of 8 bytes wrap to an 8-byte matrix in 32 bits.
     for (uint32_t claimed : {0x20000001u, 0xFFFFFFFFu, 4u + static_cast<uint32_t>(bytes.size() / 8)}) {
-        PutUint32(bytes, 4, claimed);
+        PutLe32(bytes, 4, claimed);
         EXPECT_FALSE(reader_.Open(Write(bytes).c_str())) << claimed;
         EXPECT_EQ(nullptr, reader_.ReadFrame(0, &engine_));
         reader_.Release();
@@ -183,7 +167,7 @@ TEST_F(Reader, AFrameTooLargeToBufferLeavesNoStaleCapacity) {
     if (testing_support::kSixtyFourBitProcess) GTEST_SKIP() << "a 64-bit process can buffer a 4 GiB frame";
     std::vector<uint8_t> small = StripedFilm(1).Bytes();
     std::vector<uint8_t> huge = small;
-    PutUint32(huge, 24, 0xFFFFFFF0u);  // no 32-bit process can hold this frame
+    PutLe32(huge, 24, 0xFFFFFFF0u);  // no 32-bit process can hold this frame
     ASSERT_TRUE(reader_.Open(Write(small, L"small.nxl").c_str()));
     reader_.Release();
     EXPECT_FALSE(reader_.Open(Write(huge, L"huge.nxl").c_str()));
@@ -222,7 +206,7 @@ TEST_F(Reader, AFrameCutShortEndsTheProcessWithAFailureCode) {
     std::vector<uint8_t> cut = film.Bytes();
     cut.resize(cut.size() - 3);  // frame 1 loses its last bytes
     std::vector<uint8_t> pastEnd = film.Bytes();
-    PutUint32(pastEnd, 28, static_cast<uint32_t>(pastEnd.size() + 100));
+    PutLe32(pastEnd, 28, static_cast<uint32_t>(pastEnd.size() + 100));
     for (const auto& bytes : {cut, pastEnd}) {
         SetEnvironmentVariableW(L"NOXEL_DAMAGED_FILM", Write(bytes).c_str());
         EXPECT_EQ(static_cast<DWORD>(ERROR_HANDLE_EOF),

@@ -4,16 +4,15 @@
 
 #include <vector>
 
+#include "common/ProcessResources.h"
+
 namespace robust_tests {
 
 namespace {
 
 using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
-using NtQuerySystemInformationFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
 
 constexpr ULONG kProcessBasicInformation = 0;
-constexpr ULONG kSystemHandleInformation = 16;
-constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 constexpr size_t kPebGdiTableOffset = 0x94;  // GdiSharedHandleTable in a 32-bit PEB
 constexpr size_t kGdiTableEntries = 0x10000;
 
@@ -39,15 +38,6 @@ struct GdiEntry {
 };
 #pragma pack(pop)
 static_assert(sizeof(GdiEntry) == 24, "the table's entries are 24 bytes");
-
-struct SystemHandle {
-    ULONG ownerPid;
-    BYTE objectType;
-    BYTE flags;
-    USHORT value;
-    void* object;
-    ACCESS_MASK access;
-};
 
 template <typename F>
 F Ntdll(const char* name) {
@@ -79,23 +69,6 @@ long CountGdiTable(HANDLE process) {
     return live;
 }
 
-long CountSystemHandles(HANDLE process) {
-    auto query = Ntdll<NtQuerySystemInformationFn>("NtQuerySystemInformation");
-    if (!query) return -1;
-    std::vector<uint8_t> buffer(1 << 16);
-    LONG status;
-    while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), nullptr)) ==
-           kInfoLengthMismatch)
-        buffer.resize(buffer.size() * 2);
-    if (status != 0) return -1;
-    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
-    const auto* handles = reinterpret_cast<const SystemHandle*>(buffer.data() + sizeof(ULONG_PTR));
-    const DWORD pid = GetProcessId(process);
-    long owned = 0;
-    for (ULONG i = 0; i < count; ++i) owned += handles[i].ownerPid == pid ? 1 : 0;
-    return owned;
-}
-
 }  // namespace
 
 ProcessSample SampleProcess(HANDLE process) {
@@ -110,8 +83,9 @@ ProcessSample SampleProcess(HANDLE process) {
     const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
     sample.gdiObjects = gdi ? static_cast<long>(gdi) : CountGdiTable(process);
     DWORD handles = 0;
-    sample.handles = GetProcessHandleCount(process, &handles) && handles ? static_cast<long>(handles)
-                                                                         : CountSystemHandles(process);
+    sample.handles = GetProcessHandleCount(process, &handles) && handles
+                         ? static_cast<long>(handles)
+                         : testing_support::CountSystemHandles(GetProcessId(process));
     return sample;
 }
 

@@ -134,7 +134,7 @@ TEST_F(HostileSaver, AFrameCutShortEndsTheRunUnderEveryEngine) {
     ASSERT_TRUE(saver_tests::WriteCountingFilm(film_, 900));
     Bytes bytes = testing_support::ReadFileBytes(film_);
     const size_t entry30 = kAnimationHeaderSize + 30 * kOffsetEntrySize;
-    bytes.resize(bytes[entry30] | bytes[entry30 + 1] << 8 | bytes[entry30 + 2] << 16);
+    bytes.resize(testing_support::Le32(bytes, entry30));
     ASSERT_TRUE(WriteFileBytes(film_, bytes));
     for (uint32_t engine = 0; engine < kEngineCount; ++engine) {
         settings_.Number(L"Engine", engine);
@@ -236,7 +236,7 @@ TEST_F(HostileBackground, UnreadablePicturesLeaveTheFilmPlaying) {
     };
     auto patched = [&](size_t at, uint32_t value) {
         Bytes bad = bmp;
-        testing_support::PutUint32(bad, at, value);
+        testing_support::PutLe32(bad, at, value);
         return bad;
     };
     Bytes garbage(3000);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/Bmp8Writer.h"
+#include "common/LittleEndian.h"
 #include "common/Rle8Decoder.h"
 #include "common/TestSupport.h"
 #include "robust/HostileRun.h"
@@ -18,6 +19,7 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testing_support::Le32;
 using testing_support::ReadFileBytes;
 using testing_support::ScratchDir;
 using testing_support::WriteFileBytes;
@@ -28,10 +30,6 @@ const Bytes kEarlierFilm = {'N', 'o', 'X', 'l', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
 const char* const kMessages[] = {"...broken\r\n",       "...Is Not Bitmap File(",  "...brokeninfo\r\n",
                                  "...Index Color Not Supported\r\n", "...Not 8bit Uncompressed Bitmap(",
                                  "...brokencolormap(",  "...brokendata(",     "RLE8 Error "};
-
-uint32_t U32(const Bytes& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
 
 class HostileTool : public ::testing::Test {
 protected:
@@ -62,10 +60,10 @@ protected:
     // A film of the one image: header, one entry right behind it, a stream
     // that fills the rest of the file and ends as every stream does.
     static std::string FilmProblem(const Bytes& film) {
-        if (film.size() < 28 || U32(film, 4) != 1 || U32(film, 16) != 8) return "a film without one frame";
-        if (U32(film, 20) != 28 || U32(film, 24) != film.size() - 28) return "a matrix that does not fit";
+        if (film.size() < 28 || Le32(film, 4) != 1 || Le32(film, 16) != 8) return "a film without one frame";
+        if (Le32(film, 20) != 28 || Le32(film, 24) != film.size() - 28) return "a matrix that does not fit";
         const testing_support::DecodedFrame frame = testing_support::DecodeRle8(
-            film.data() + 28, film.size() - 28, std::max<int32_t>(1, static_cast<int32_t>(U32(film, 8))), 1);
+            film.data() + 28, film.size() - 28, std::max<int32_t>(1, static_cast<int32_t>(Le32(film, 8))), 1);
         if (!frame.ended || frame.used != film.size() - 28) return "a stream that does not end";
         return "";
     }

@@ -1,7 +1,5 @@
 #include "saver/SaverHarness.h"
 
-#include <gdiplus.h>
-
 #include <cstring>
 
 #include "common/FilmBuilder.h"
@@ -13,53 +11,6 @@ namespace saver_tests {
 
 using testing_support::Env;
 using testing_support::WinePath;
-
-SettingsScope::SettingsScope() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        existed_ = true;
-        for (DWORD i = 0;; ++i) {
-            wchar_t name[256];
-            DWORD nameChars = 256;
-            DWORD type = 0;
-            DWORD size = 0;
-            if (RegEnumValueW(key, i, name, &nameChars, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
-            Value value{name, type, std::vector<uint8_t>(size)};
-            nameChars = 256;
-            RegEnumValueW(key, i, name, &nameChars, nullptr, &type, value.data.data(), &size);
-            value.data.resize(size);
-            saved_.push_back(std::move(value));
-        }
-        RegCloseKey(key);
-    }
-    RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
-}
-
-SettingsScope::~SettingsScope() {
-    RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
-    if (!existed_) return;
-    HKEY key = nullptr;
-    if (RegCreateKeyW(HKEY_CURRENT_USER, kSettingsKey, &key) != ERROR_SUCCESS) return;
-    for (const Value& v : saved_)
-        RegSetValueExW(key, v.name.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
-    RegCloseKey(key);
-}
-
-void SettingsScope::Text(const wchar_t* name, const std::wstring& value) {
-    HKEY key = nullptr;
-    if (RegCreateKeyW(HKEY_CURRENT_USER, kSettingsKey, &key) != ERROR_SUCCESS) return;
-    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-}
-
-void SettingsScope::Number(const wchar_t* name, uint32_t value) {
-    HKEY key = nullptr;
-    if (RegCreateKeyW(HKEY_CURRENT_USER, kSettingsKey, &key) != ERROR_SUCCESS) return;
-    DWORD data = value;
-    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
-    RegCloseKey(key);
-}
 
 MessageWindow::MessageWindow()
     : hwnd_(CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
@@ -77,43 +28,8 @@ void MessageWindow::Pump() const {
 SaverProcess::SaverProcess(const std::wstring& tail)
     : SaverProcess(tail, WinePath(Env("NOXEL_BIN")) + L"\\noxel.scr", L"") {}
 
-SaverProcess::SaverProcess(const std::wstring& tail, const std::wstring& program, const std::wstring& currentFolder) {
-    std::wstring line = L"\"" + program + L"\" " + tail;
-    std::vector<wchar_t> mutableLine(line.begin(), line.end());
-    mutableLine.push_back(L'\0');
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    launchTick_ = GetTickCount();
-    if (CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                       currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &info)) {
-        CloseHandle(info.hThread);
-        process_ = info.hProcess;
-    }
-}
-
-SaverProcess::~SaverProcess() {
-    if (!process_) return;
-    if (Running()) {
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, 5000);
-    }
-    CloseHandle(process_);
-}
-
-bool SaverProcess::Running() const {
-    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
-}
-
-bool SaverProcess::WaitExit(DWORD timeoutMs) {
-    return process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
-}
-
-DWORD SaverProcess::ExitCode() const {
-    DWORD code = STILL_ACTIVE;
-    if (process_) GetExitCodeProcess(process_, &code);
-    return code;
-}
+SaverProcess::SaverProcess(const std::wstring& tail, const std::wstring& program, const std::wstring& currentFolder)
+    : ChildProcess(program, tail, currentFolder) {}
 
 HWND SaverProcess::WaitForFullScreenWindow(DWORD timeoutMs) const {
     const DWORD start = GetTickCount();
@@ -123,64 +39,6 @@ HWND SaverProcess::WaitForFullScreenWindow(DWORD timeoutMs) const {
         Sleep(20);
     } while (GetTickCount() - start < timeoutMs && Running());
     return nullptr;
-}
-
-ScreenGrab::ScreenGrab(const RECT& area) : area_(area) {
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    dc_ = CreateCompatibleDC(screen);
-    bitmap_ = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    old_ = SelectObject(dc_, bitmap_);
-    BitBlt(dc_, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    GdiFlush();
-    ReleaseDC(nullptr, screen);
-    pixels_ = static_cast<const uint32_t*>(bits);
-}
-
-ScreenGrab::~ScreenGrab() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-}
-
-COLORREF ScreenGrab::At(int x, int y) const {
-    const int width = area_.right - area_.left;
-    const uint32_t p = pixels_[(y - area_.top) * width + (x - area_.left)];
-    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-}
-
-int ScreenGrab::Count(const RECT& part, bool (*test)(COLORREF)) const {
-    int n = 0;
-    for (int y = part.top; y < part.bottom; ++y)
-        for (int x = part.left; x < part.right; ++x) n += test(At(x, y)) ? 1 : 0;
-    return n;
-}
-
-bool ScreenGrab::SavePng(const std::wstring& path) const {
-    testing_support::StartGdiplus();
-    UINT count = 0;
-    UINT size = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
-    std::vector<uint8_t> buffer(size);
-    auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    Gdiplus::GetImageEncoders(count, size, encoders);
-    for (UINT i = 0; i < count; ++i) {
-        if (wcscmp(encoders[i].MimeType, L"image/png") != 0) continue;
-        Gdiplus::Bitmap image(area_.right - area_.left, area_.bottom - area_.top,
-                              (area_.right - area_.left) * 4, PixelFormat32bppRGB,
-                              reinterpret_cast<BYTE*>(const_cast<uint32_t*>(pixels_)));
-        return image.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
-    }
-    return false;
 }
 
 bool IsWhite(COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) > 200; }

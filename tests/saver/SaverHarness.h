@@ -9,29 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "common/ChildProcess.h"
+#include "common/SettingsKey.h"
+#include "common/TestImages.h"
+
 namespace saver_tests {
 
 // The screen saver's registry key, emptied for one test and put back as it
 // was afterwards.
-class SettingsScope {
-public:
-    SettingsScope();
-    ~SettingsScope();
-    SettingsScope(const SettingsScope&) = delete;
-    SettingsScope& operator=(const SettingsScope&) = delete;
-
-    void Text(const wchar_t* name, const std::wstring& value);
-    void Number(const wchar_t* name, uint32_t value);
-
-private:
-    struct Value {
-        std::wstring name;
-        DWORD type;
-        std::vector<uint8_t> data;
-    };
-    bool existed_ = false;
-    std::vector<Value> saved_;
-};
+using SettingsScope = testing_support::SettingsKeyGuard;
 
 // A message-only window: a target for timers and posted messages that is
 // never shown, so making and dropping one costs nothing on the display.
@@ -51,54 +37,19 @@ private:
 
 // One run of noxel.scr with a command-line tail, ended by the destructor if
 // it is still running.
-class SaverProcess {
+class SaverProcess : public testing_support::ChildProcess {
 public:
     explicit SaverProcess(const std::wstring& tail);
     // `program` (a copy of noxel.scr) started in `currentFolder`, as the
     // system starts an installed screen saver in its own folder.
     SaverProcess(const std::wstring& tail, const std::wstring& program, const std::wstring& currentFolder);
-    ~SaverProcess();
-    SaverProcess(const SaverProcess&) = delete;
-    SaverProcess& operator=(const SaverProcess&) = delete;
 
-    bool started() const { return process_ != nullptr; }
-    HANDLE handle() const { return process_; }
-    DWORD launchTick() const { return launchTick_; }
-    bool Running() const;
-    // True when the process ended within timeoutMs.
-    bool WaitExit(DWORD timeoutMs);
-    // The exit code once ended, STILL_ACTIVE before.
-    DWORD ExitCode() const;
     // The full-screen window, once it exists (null after timeoutMs).
     HWND WaitForFullScreenWindow(DWORD timeoutMs) const;
-
-private:
-    HANDLE process_ = nullptr;
-    DWORD launchTick_ = 0;
 };
 
 // The screen's pixels in a rectangle, read in one go from the display.
-class ScreenGrab {
-public:
-    explicit ScreenGrab(const RECT& area);
-    ~ScreenGrab();
-    ScreenGrab(const ScreenGrab&) = delete;
-    ScreenGrab& operator=(const ScreenGrab&) = delete;
-
-    // Colour at screen point (x, y), which must lie inside the area.
-    COLORREF At(int x, int y) const;
-    // Pixels inside `part` for which the test holds.
-    int Count(const RECT& part, bool (*test)(COLORREF)) const;
-    // Writes the pixels as a PNG file.
-    bool SavePng(const std::wstring& path) const;
-
-private:
-    RECT area_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    const uint32_t* pixels_ = nullptr;
-};
+using ScreenGrab = testing_support::Pixels;
 
 bool IsWhite(COLORREF c);
 bool IsRed(COLORREF c);

@@ -11,7 +11,11 @@
 #include <cwchar>
 #include <vector>
 
+#include "common/LittleEndian.h"
+
 namespace {
+
+using testing_support::Le;
 
 struct Film {
     std::vector<uint8_t> bytes;
@@ -30,8 +34,6 @@ DWORD g_start = 0;
 uint32_t g_shown = UINT32_MAX;
 DWORD g_stopAt = 0;
 
-uint32_t Read32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-
 bool Load(const wchar_t* path) {
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -43,12 +45,12 @@ bool Load(const wchar_t* path) {
                     read == g_film.bytes.size();
     CloseHandle(file);
     if (!ok || g_film.bytes.size() < 20 || std::memcmp(g_film.bytes.data(), "NoXl", 4) != 0) return false;
-    g_film.frameCount = Read32(&g_film.bytes[4]);
-    g_film.width = static_cast<int32_t>(Read32(&g_film.bytes[8]));
-    g_film.height = static_cast<int32_t>(Read32(&g_film.bytes[12]));
+    g_film.frameCount = Le(&g_film.bytes[4]);
+    g_film.width = static_cast<int32_t>(Le(&g_film.bytes[8]));
+    g_film.height = static_cast<int32_t>(Le(&g_film.bytes[12]));
     if (g_film.frameCount == 0 || (g_film.bytes.size() - 20) / 8 < g_film.frameCount) return false;
     for (uint32_t i = 0; i < g_film.frameCount; ++i) {
-        const uint32_t offset = Read32(&g_film.bytes[20 + 8 * i]), length = Read32(&g_film.bytes[24 + 8 * i]);
+        const uint32_t offset = Le(&g_film.bytes[20 + 8 * i]), length = Le(&g_film.bytes[24 + 8 * i]);
         if (offset > g_film.bytes.size() || length > g_film.bytes.size() - offset) return false;
     }
     g_info.header = {};
@@ -72,12 +74,12 @@ void Tick(HWND window) {
     if (due == g_shown) return;
     g_shown = due;
     const uint8_t* entry = &g_film.bytes[20 + 8 * size_t(due)];
-    g_info.header.biSizeImage = Read32(entry + 4);
+    g_info.header.biSizeImage = Le(entry + 4);
     RECT client;
     GetClientRect(window, &client);
     HDC dc = GetDC(window);
     StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, g_film.width, g_film.height,
-                  &g_film.bytes[Read32(entry)], reinterpret_cast<const BITMAPINFO*>(&g_info), DIB_RGB_COLORS, SRCCOPY);
+                  &g_film.bytes[Le(entry)], reinterpret_cast<const BITMAPINFO*>(&g_info), DIB_RGB_COLORS, SRCCOPY);
     ReleaseDC(window, dc);
 }
 

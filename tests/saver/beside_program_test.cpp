@@ -16,23 +16,9 @@
 namespace {
 
 using namespace saver_tests;
+using testing_support::CurrentFolder;
 using testing_support::ScratchDir;
 using testing_support::WaitUntil;
-
-// The process's current folder, changed for one test.
-class CurrentFolder {
-public:
-    explicit CurrentFolder(const std::wstring& folder) {
-        GetCurrentDirectoryW(kPathChars, saved_);
-        SetCurrentDirectoryW(folder.c_str());
-    }
-    ~CurrentFolder() { SetCurrentDirectoryW(saved_); }
-    CurrentFolder(const CurrentFolder&) = delete;
-    CurrentFolder& operator=(const CurrentFolder&) = delete;
-
-private:
-    wchar_t saved_[kPathChars] = {};
-};
 
 // A folder inside a scratch folder, removed with its files before the
 // scratch folder goes (which removes files only).

@@ -185,29 +185,18 @@ int Process(uint32_t engine, const std::string& kind) {
 int Bare(const std::string& kind) {
     BenchFilm film(300, 0, kind, 0);
     if (!film.ready()) return 1;
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring program = self;
+    std::wstring program = testing_support::SelfPath();
     program = program.substr(0, program.find_last_of(L'\\') + 1) + L"bare_player.exe";
-    std::wstring line = L"\"" + program + L"\" \"" + film.path() + L"\" " +
-                        std::to_wstring((kWarmUpMs + kMeasureMs) / 1000 + 2);
-    std::vector<wchar_t> mutableLine(line.begin(), line.end());
-    mutableLine.push_back(L'\0');
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
-        return 1;
+    SaverProcess bare(L"\"" + film.path() + L"\" " + std::to_wstring((kWarmUpMs + kMeasureMs) / 1000 + 2), program,
+                      L"");
+    if (!bare.started()) return 1;
     Sleep(kWarmUpMs);
     std::printf("measure bare\n");
     std::fflush(stdout);
     Sleep(kMeasureMs);
     std::printf("end\n");
     std::fflush(stdout);
-    WaitForSingleObject(info.hProcess, 30000);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+    bare.WaitExit(30000);
     return 0;
 }
 

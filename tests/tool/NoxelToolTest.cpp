@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Bmp8Writer.h"
+#include "common/LittleEndian.h"
 #include "common/GreyFrames.h"
 #include "common/Rle8Decoder.h"
 #include "common/TestSupport.h"
@@ -17,6 +18,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using testing_support::Bmp8Options;
+using testing_support::Le32;
 using testing_support::MakeBmp8;
 using testing_support::ReadFileBytes;
 using testing_support::ScratchDir;
@@ -33,10 +35,6 @@ std::string Lines(const std::string& text) {
 }
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
-uint32_t U32(const Bytes& bytes, size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
 
 Bytes Cleared(Bytes pixels) {
     for (auto& p : pixels) p &= 0xFC;
@@ -100,16 +98,16 @@ TEST_F(NoxelToolTest, EncodesEachImageIntoOneFrame) {
     EXPECT_EQ("", run.err);
     Bytes film = Film();
     ASSERT_GE(film.size(), 36u + 14u);
-    uint32_t secondSize = U32(film, 32);
+    uint32_t secondSize = Le32(film, 32);
     EXPECT_EQ(Lines(Shown(0) + "...Ok\n" + Shown(1) + "...Ok\nTotal 2 files\n" + Shown(0) +
                     "...RLE8(14)......done(36:14)\n" + Shown(1) + "...RLE8(" + std::to_string(secondSize) +
                     ")......done(50:" + std::to_string(secondSize) + ")\n"),
               run.out);
 
     EXPECT_EQ((Bytes{'N', 'o', 'X', 'l', 2, 0, 0, 0, 64, 0, 0, 0, 48, 0, 0, 0, 8, 0, 0, 0}), Bytes(film.begin(), film.begin() + 20));
-    EXPECT_EQ(36u, U32(film, 20));
-    EXPECT_EQ(14u, U32(film, 24));
-    EXPECT_EQ(50u, U32(film, 28));
+    EXPECT_EQ(36u, Le32(film, 20));
+    EXPECT_EQ(14u, Le32(film, 24));
+    EXPECT_EQ(50u, Le32(film, 28));
     EXPECT_EQ(36u + 14u + secondSize, film.size());
     EXPECT_EQ((Bytes{8, 0, 0, 0, 4, 0xFC, 4, 0, 0, 0, 0, 0, 0, 1}), Bytes(film.begin() + 36, film.begin() + 50));
     auto decoded = testing_support::DecodeRle8(film.data() + 50, secondSize, 64, 48);
@@ -133,7 +131,7 @@ TEST_F(NoxelToolTest, StopsAtTheFirstMissingNumber) {
     EXPECT_NE(std::string::npos, run.out.find(Lines("Total 5 files\n")));
     Bytes film = Film();
     ASSERT_GE(film.size(), 20u);
-    EXPECT_EQ(5u, U32(film, 4));
+    EXPECT_EQ(5u, Le32(film, 4));
     EXPECT_EQ(20u + 5 * 8 + 5 * 20, film.size());  // each frame: four rows of one run, then 00 00 00 01
 }
 
@@ -277,10 +275,10 @@ TEST_F(NoxelToolTest, OddWidthsAndTopDownImagesGiveUprightFrames) {
     ASSERT_EQ(0u, run.exitCode) << run.out;
     Bytes film = Film();
     ASSERT_GE(film.size(), 36u);
-    EXPECT_EQ(10u, U32(film, 8));
-    EXPECT_EQ(4u, U32(film, 12));  // positive: rows are stored bottom row first
-    auto frame0 = testing_support::DecodeRle8(film.data() + U32(film, 20), U32(film, 24), 13, 3);
-    auto frame1 = testing_support::DecodeRle8(film.data() + U32(film, 28), U32(film, 32), 10, 4);
+    EXPECT_EQ(10u, Le32(film, 8));
+    EXPECT_EQ(4u, Le32(film, 12));  // positive: rows are stored bottom row first
+    auto frame0 = testing_support::DecodeRle8(film.data() + Le32(film, 20), Le32(film, 24), 13, 3);
+    auto frame1 = testing_support::DecodeRle8(film.data() + Le32(film, 28), Le32(film, 32), 10, 4);
     EXPECT_EQ(odd, frame0.pixels);
     EXPECT_EQ(upsideDown, frame1.pixels);
 }

@@ -1,6 +1,8 @@
 // Child-process runner and pipe images for the encoder tool's tests.
 #include "ToolRunner.h"
 
+#include "common/ChildProcess.h"
+
 #include <map>
 #include <thread>
 
@@ -32,10 +34,8 @@ ToolRun RunConsoleProgram(const std::wstring& program, const std::vector<std::ws
     SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
 
-    std::wstring line = Quote(program);
-    for (const auto& argument : arguments) line += L" " + Quote(argument);
-    std::vector<wchar_t> mutableLine(line.begin(), line.end());
-    mutableLine.push_back(L'\0');
+    std::wstring line;
+    for (const auto& argument : arguments) line += Quote(argument) + L" ";
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -43,24 +43,20 @@ ToolRun RunConsoleProgram(const std::wstring& program, const std::vector<std::ws
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  workDir.c_str(), &startup, &process);
+    testing_support::ChildProcess child(program, line, workDir, &startup);
     // Only the child may hold the write ends, or the reads never see the end.
     CloseHandle(outWrite);
     CloseHandle(errWrite);
-    if (started) {
+    if (child.started()) {
         std::thread outReader(Drain, outRead, &run.out);
         std::thread errReader(Drain, errRead, &run.err);
-        if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
-            TerminateProcess(process.hProcess, STILL_ACTIVE);
-            WaitForSingleObject(process.hProcess, INFINITE);
+        if (!child.WaitExit(timeoutMs)) {
+            TerminateProcess(child.handle(), STILL_ACTIVE);
+            child.WaitExit(INFINITE);
         }
-        GetExitCodeProcess(process.hProcess, &run.exitCode);
+        run.exitCode = child.ExitCode();
         outReader.join();
         errReader.join();
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
     }
     CloseHandle(outRead);
     CloseHandle(errRead);

@@ -1,5 +1,6 @@
 // The settings key of the test run's Wine prefix: saved before a test and put
-// back afterwards, and read back as a whole to see exactly what was written.
+// back afterwards, written value by value, and read back as a whole to see
+// exactly what was written.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace dialog_tests {
+namespace testing_support {
 
 struct RegValue {
     DWORD type = REG_NONE;
@@ -26,10 +27,13 @@ using RegValues = std::map<std::wstring, RegValue>;
 RegValues ReadSettingsKey();
 bool SettingsKeyExists();
 void DeleteSettingsKey();
-void WriteSettingsKey(const RegValues& values);
+// Adds the values to the key, making it when missing; false if it cannot.
+bool WriteSettingsKey(const RegValues& values);
 
-RegValue Text(const std::wstring& text);
+// A text with its terminator, or without one when `terminated` is false.
+RegValue Text(const std::wstring& text, bool terminated = true);
 RegValue Number(uint32_t value);
+RegValue Raw(DWORD type, const void* data, size_t bytes);
 
 // Holds the key's values from construction and restores them on destruction;
 // the test itself starts with the key deleted.
@@ -40,9 +44,16 @@ public:
     SettingsKeyGuard(const SettingsKeyGuard&) = delete;
     SettingsKeyGuard& operator=(const SettingsKeyGuard&) = delete;
 
+    void Text(const wchar_t* name, const std::wstring& value) {
+        WriteSettingsKey({{name, testing_support::Text(value)}});
+    }
+    void Number(const wchar_t* name, uint32_t value) {
+        WriteSettingsKey({{name, testing_support::Number(value)}});
+    }
+
 private:
     bool existed_;
     RegValues saved_;
 };
 
-}  // namespace dialog_tests
+}  // namespace testing_support

@@ -1,8 +1,10 @@
-#include "SettingsKey.h"
+#include "common/SettingsKey.h"
+
+#include <cstring>
 
 #include "shell/settings.h"
 
-namespace dialog_tests {
+namespace testing_support {
 
 std::wstring RegValue::Text() const {
     std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
@@ -46,32 +48,28 @@ void DeleteSettingsKey() {
     RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
 }
 
-void WriteSettingsKey(const RegValues& values) {
+bool WriteSettingsKey(const RegValues& values) {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
-        return;
+        return false;
     for (const auto& [name, value] : values) {
         RegSetValueExW(key, name.c_str(), 0, value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
     }
     RegCloseKey(key);
+    return true;
 }
 
-RegValue Text(const std::wstring& text) {
-    RegValue value;
-    value.type = REG_SZ;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(text.c_str());
-    value.data.assign(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
-    return value;
+RegValue Raw(DWORD type, const void* data, size_t bytes) {
+    const auto* first = static_cast<const uint8_t*>(data);
+    return RegValue{type, std::vector<uint8_t>(first, first + bytes)};
 }
 
-RegValue Number(uint32_t number) {
-    RegValue value;
-    value.type = REG_DWORD;
-    value.data.resize(sizeof(number));
-    memcpy(value.data.data(), &number, sizeof(number));
-    return value;
+RegValue Text(const std::wstring& text, bool terminated) {
+    return Raw(REG_SZ, text.c_str(), (text.size() + (terminated ? 1 : 0)) * sizeof(wchar_t));
 }
+
+RegValue Number(uint32_t number) { return Raw(REG_DWORD, &number, sizeof(number)); }
 
 SettingsKeyGuard::SettingsKeyGuard() : existed_(SettingsKeyExists()), saved_(ReadSettingsKey()) {
     DeleteSettingsKey();
@@ -82,4 +80,4 @@ SettingsKeyGuard::~SettingsKeyGuard() {
     if (existed_) WriteSettingsKey(saved_);
 }
 
-}  // namespace dialog_tests
+}  // namespace testing_support
