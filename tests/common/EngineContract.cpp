@@ -27,11 +27,13 @@ const COLORREF kScreenQuadrants[4] = {RGB(130, 40, 170), RGB(40, 170, 170), RGB(
 // screen capture (8 MiB on a full-HD display) is far more.
 constexpr int64_t kPrivateSlackBytes = 512 * 1024;
 
-// A film frame white in its top-left quarter only, so that a picture drawn
-// upside down, mirrored or turned round shows white in another quarter.
-GreyPicture TopLeftWhite() {
+// A film frame white in its top-left quarter, black in the two beside it
+// and `bottomRight` in the last, so that a picture drawn upside down,
+// mirrored or turned round shows white in another quarter.
+GreyPicture TopLeftWhite(uint8_t bottomRight) {
     GreyPicture picture(16, 12, 0);
     picture.Fill(0, 0, 8, 6, 255);
+    picture.Fill(8, 6, 16, 12, bottomRight);
     return picture;
 }
 
@@ -85,10 +87,11 @@ TEST_P(EngineContract, FramesAndBackgroundsAreUprightAndUnmirrored) {
             SCOPED_TRACE(::testing::Message() << "frame in mode (" << mode.param1 << ", " << mode.param2 << ")");
             engine->SetParam1(mode.param1);
             engine->SetParam2(mode.param2);
-            ScopedFrame frame(*engine, TopLeftWhite());
+            ScopedFrame frame(*engine, TopLeftWhite(engineCase.showsGrey ? 128 : 0));
             ASSERT_NE(nullptr, frame.get());
             PresentSteadily(*engine, window, [&] { DrawPicture(*engine, frame.get()); });
             ExpectQuadrants(window, [&](int quadrant) {
+                if (quadrant == 3 && engineCase.showsGrey) return engineCase.showsGrey(mode, kImageQuadrants[3]);
                 return engineCase.shows(mode, quadrant == 0, kImageQuadrants[quadrant]);
             });
         }
@@ -102,8 +105,26 @@ TEST_P(EngineContract, FramesAndBackgroundsAreUprightAndUnmirrored) {
     }
     window.Pump();
     PresentSteadily(*engine, window, [&] { DrawPicture(*engine, nullptr); });
-    SCOPED_TRACE("captured background");
-    ExpectQuadrants(window, [](int quadrant) { return kScreenQuadrants[quadrant]; });
+    {
+        SCOPED_TRACE("captured background");
+        ExpectQuadrants(window, [](int quadrant) { return kScreenQuadrants[quadrant]; });
+    }
+    ASSERT_TRUE(engine->LoadBackground(image.c_str()));
+    PresentSteadily(*engine, window, [&] { DrawPicture(*engine, nullptr); });
+    SCOPED_TRACE("an image loaded after a capture");
+    ExpectQuadrants(window, [](int quadrant) { return kImageQuadrants[quadrant]; });
+}
+
+TEST_P(EngineContract, FramesOfOtherDepthsAreRefusedUnread) {
+    TestWindow window(32, 24, 40, 40);
+    std::unique_ptr<gengine> engine = GetParam().make(window.hwnd());
+    ASSERT_TRUE(engine);
+    NoAccessPage page;
+    for (uint32_t bitCount : {1u, 4u, 16u, 24u, 32u})
+        EXPECT_EQ(nullptr, engine->CreateFrame(page.data(), page.size(), 48, 36, bitCount)) << bitCount;
+    if (GetParam().refusesEmptyStream) {
+        EXPECT_EQ(nullptr, engine->CreateFrame(nullptr, 0, 48, 36, 8));
+    }
 }
 
 TEST_P(EngineContract, OverlayTextIsRedOfTheDesignedSizeAtTheTopLeft) {
@@ -119,6 +140,7 @@ TEST_P(EngineContract, OverlayTextIsRedOfTheDesignedSizeAtTheTopLeft) {
         PresentSteadily(*engine, window, [&] { DrawPicture(*engine, nullptr, L"88888", length); });
         return WindowPixels(window.hwnd());
     };
+    EXPECT_EQ(0, Width(show(0).BoundsOf(kRed, 40))) << "an empty text draws nothing";
     const WindowPixels one = show(1);
     const WindowPixels five = show(5);
     SaveShot(window.hwnd(), L"overlay-" + std::wstring(engineCase.name.begin(), engineCase.name.end()));
@@ -154,10 +176,20 @@ TEST_P(EngineContract, OverlayTextIsRedOfTheDesignedSizeAtTheTopLeft) {
 }
 
 // Direct2D under Wine frees a deleted engine's textures on a thread of its
-// own, a moment after the engine is gone.
+// own, a moment after the engine is gone: the sample is taken once the
+// counts have stopped falling.
 ResourceSample SettledResources() {
-    Sleep(300);
-    return SampleResources();
+    ResourceSample last = SampleResources();
+    int still = 0;
+    WaitUntil([&] {
+        const ResourceSample now = SampleResources();
+        const bool fell = now.gdiObjects < last.gdiObjects || now.handles < last.handles ||
+                          now.privateBytes + kPrivateSlackBytes / 8 < last.privateBytes;
+        still = fell ? 0 : still + 1;
+        last = now;
+        return still >= 5;
+    }, 5000);
+    return last;
 }
 
 TEST_P(EngineContract, LongRunsGiveBackEveryObjectHandleAndByte) {
@@ -209,6 +241,10 @@ TEST_P(EngineContract, LongRunsGiveBackEveryObjectHandleAndByte) {
     }
     const ResourceSample before = SettledResources();
     play(300, true);
+    WaitUntil([&] {
+        const ResourceSample now = SampleResources();
+        return now.gdiObjects <= before.gdiObjects && now.handles <= before.handles;
+    }, 10000);
     const ResourceSample after = SettledResources();
     std::printf("%s: GDI objects %ld -> %ld, handles %ld -> %ld, private KiB %lld -> %lld; "
                 "most grown in one mode: %ld GDI objects, %ld handles, %lld KiB\n",

@@ -1,7 +1,9 @@
 // Promises every engine keeps, tested the same way for each: pictures come
-// out upright and unmirrored, the frame-rate text is red, of the engine's
-// designed size, at the top left, and a long run gives back every GDI
-// object, handle and byte it takes. Each engine's test program lists its
+// out upright and unmirrored in every mode, a screen capture is the
+// background until an image is loaded, frames of other depths are refused
+// unread, the frame-rate text is red, of the engine's designed size, at the
+// top left, and a long run gives back every GDI object, handle and byte it
+// takes. Each engine's test program lists its
 // engine with INSTANTIATE_TEST_SUITE_P(..., EngineContract, ...).
 #pragma once
 
@@ -33,6 +35,11 @@ struct EngineCase {
     // What a frame pixel of grey level 255 (white) or 0 makes of the
     // background colour `under` in mode `mode`.
     std::function<COLORREF(const EngineMode& mode, bool white, COLORREF under)> shows;
+    // What grey level 128 makes of `under`; empty for an engine of white and
+    // black only.
+    std::function<COLORREF(const EngineMode& mode, COLORREF under)> showsGrey;
+    // An empty stream makes no frame.
+    bool refusesEmptyStream = false;
     // The designed em height of the frame-rate text in pixels on this display.
     std::function<double()> textEmPixels;
     // The text is drawn on opaque white cells of this height (GDI); 0: no cells.

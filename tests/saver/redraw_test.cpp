@@ -1,6 +1,8 @@
 // Drawing only what changed must show what a whole redraw shows. Films (a
 // still one, a small moving figure, one whose every pixel changes, one that
-// loops, one whose two changed parts lie close together) are played frame by frame in every engine and option; after each
+// loops, one whose two changed parts lie close together, one whose
+// frame-rate line shows on one frame only) are played frame by frame in
+// every engine and option; after each
 // frame the window is read, the same frame is drawn whole, and the two
 // pictures must be equal pixel for pixel. Also: the player's ticks that have
 // nothing new to show, and its repaint.
@@ -26,28 +28,29 @@ using testing_support::DrawPicture;
 using testing_support::GreyPicture;
 using testing_support::ScopedFrame;
 using testing_support::ScratchDir;
+using testing_support::Stripes;
 using testing_support::TestWindow;
 
-using testing_support::WindowPixels;
+using testing_support::Pixels;
+using testing_support::PresentSteadily;
+using testing_support::Settled;
 
 struct Film {
     std::string name;
     std::vector<GreyPicture> frames;
+    std::vector<std::wstring> lines;  // the frame-rate line of each frame, if any
+    const wchar_t* Line(size_t i) const { return i < lines.size() ? lines[i].c_str() : L""; }
 };
+
+void Draw(gengine& engine, const Film& film, size_t i) {
+    ScopedFrame frame(engine, film.frames[i]);
+    DrawPicture(engine, frame.get(), film.Line(i), static_cast<uint32_t>(wcslen(film.Line(i))));
+}
 
 // A grey disc beside the walking figure, so the smoothing modes have grey edges to blend.
 GreyPicture Walker(int32_t width, int32_t height, uint32_t step) {
     GreyPicture picture = testing_support::Silhouette(width, height, step);
     picture.FillDisc(width * 3 / 4, height / 3 + int(step), height / 10, 128);
-    return picture;
-}
-
-// Every pixel differs from the same pixel of the frame before.
-GreyPicture Stripes(int32_t width, int32_t height, uint32_t step) {
-    GreyPicture picture(width, height);
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x)
-            picture.Fill(x, y, x + 1, y + 1, uint8_t(((x + y + step) % 3) * 84 + (step % 2) * 40));
     return picture;
 }
 
@@ -63,54 +66,24 @@ GreyPicture Bars(int32_t width, int32_t height, uint32_t step) {
 }
 
 std::vector<Film> Films(int32_t width, int32_t height, uint32_t frames) {
-    std::vector<Film> films(5);
+    std::vector<Film> films(6);
     films[0].name = "still";
     films[1].name = "moving";
     films[2].name = "every pixel";
     films[3].name = "loop";
     films[4].name = "two near bars";
+    films[5].name = "line on one frame";
     for (uint32_t i = 0; i < frames; ++i) {
         films[0].frames.push_back(Walker(width, height, 0));
         films[1].frames.push_back(Walker(width, height, i));
         films[2].frames.push_back(Stripes(width, height, i));
         films[3].frames.push_back(Walker(width, height, i % 2 ? 9 : 0));
         films[4].frames.push_back(Bars(width, height, i));
+        films[5].frames.push_back(Walker(width, height, 3 * i));
+        films[5].lines.push_back(i == 1 ? L"fps=30 (1/4)" : L"");
     }
     films[3].frames.push_back(films[3].frames.front());  // back to the first frame
     return films;
-}
-
-// Reads the window once it holds still: Direct2D shows its picture a moment
-// after EndDraw, on a busy machine much later. When the picture must change,
-// `before` is what the window showed until then, and it is waited out first.
-WindowPixels Settled(const TestWindow& window, const WindowPixels* before = nullptr) {
-    WindowPixels last(window.hwnd());
-    for (int attempt = 0; before && last == *before && attempt < 200; ++attempt) {
-        window.Pump();
-        Sleep(10);
-        last = WindowPixels(window.hwnd());
-    }
-    for (int attempt = 0; attempt < 60; ++attempt) {
-        window.Pump();
-        Sleep(attempt < 2 ? 1 : 15);
-        WindowPixels now(window.hwnd());
-        if (now == last && attempt >= 1) return now;
-        last = std::move(now);
-    }
-    return last;
-}
-
-// "" when equal; otherwise where they differ first and how many pixels do.
-std::string Difference(const WindowPixels& a, const WindowPixels& b) {
-    if (a == b) return "";
-    if (a.width() != b.width() || a.height() != b.height()) return "sizes differ";
-    int count = 0, firstX = -1, firstY = -1;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.At(x, y) != b.At(x, y) && count++ == 0) firstX = x, firstY = y;
-    if (count == 0) return "the pixels differ in their fourth byte";
-    return std::to_string(count) + " pixels differ, the first at " + std::to_string(firstX) + "," +
-           std::to_string(firstY);
 }
 
 struct Option {
@@ -140,47 +113,27 @@ protected:
             engine->SetParam2(option.param2);
             ASSERT_TRUE(engine->LoadBackground(background_->File(L"back.bmp").c_str()));
             auto* gdi = engineIndex == kEngineGdi ? static_cast<gdiengine*>(engine.get()) : nullptr;
-            // A picture presented before the window is on screen can be lost
-            // (Direct2D): the first frame is shown whole until it stays.
-            const GreyPicture& first = film.frames.front();
-            for (int attempt = 0, steady = 0; attempt < 50 && steady < 3; ++attempt) {
-                const WindowPixels before(window.hwnd());
-                engine->InvalidatePicture();
-                {
-                    ScopedFrame frame(*engine, first);
-                    DrawPicture(*engine, frame.get());
-                }
-                steady = Settled(window) == before ? steady + 1 : 0;
-            }
-            WindowPixels shown;
+            // Every frame drawn as a tick draws it, then drawn whole: the
+            // window must show the same picture both times.
+            Pixels shown = PresentSteadily(*engine, window, [&] { Draw(*engine, film, 0); });
             for (size_t i = 0; i < film.frames.size(); ++i) {
                 const std::string where = "engine " + std::to_string(engineIndex) + " option " +
                                           std::to_string(option.param1) + "/" + std::to_string(option.param2) +
                                           ", " + film.name + " film, frame " + std::to_string(i) + ", window " +
                                           std::to_string(windowWidth) + "x" + std::to_string(windowHeight);
-                {
-                    ScopedFrame frame(*engine, film.frames[i]);
-                    DrawPicture(*engine, frame.get());
-                }
-                if (gdi && i > 0) {
+                Draw(*engine, film, i);
+                // GDI draws a new or vanished line with the whole picture.
+                const bool lineChanged = i > 0 && wcscmp(film.Line(i), film.Line(i - 1)) != 0;
+                if (gdi && i > 0 && !lineChanged) {
                     EXPECT_TRUE(gdi->LastDrawWasPartial()) << where;
                 }
-                const bool changed = i > 0 && film.frames[i].pixels() != film.frames[i - 1].pixels();
-                const WindowPixels partial = Settled(window, changed && engineIndex == kEngineDirect2D ? &shown : nullptr);
-                engine->InvalidatePicture();
-                {
-                    ScopedFrame frame(*engine, film.frames[i]);
-                    DrawPicture(*engine, frame.get());
-                }
+                const bool changed = i > 0 && (film.frames[i].pixels() != film.frames[i - 1].pixels() || lineChanged);
+                const Pixels partial = Settled(window, changed && engineIndex == kEngineDirect2D ? &shown : nullptr);
+                shown = PresentSteadily(*engine, window, [&] { Draw(*engine, film, i); });
                 if (gdi) {
                     EXPECT_FALSE(gdi->LastDrawWasPartial()) << where;
                 }
-                // A late picture would look settled and equal to the partial one.
-                if (engineIndex == kEngineDirect2D) Sleep(100);
-                const WindowPixels whole = Settled(window);
-                const std::string difference = Difference(partial, whole);
-                ASSERT_EQ("", difference) << where;
-                shown = whole;
+                ASSERT_EQ("", Difference(partial, shown)) << where;
             }
         }
     }
@@ -315,20 +268,17 @@ TEST_F(PlayerRedraw, PaintRedrawsTheWholePicture) {
     TickAt(10100);  // frame 3
     TickAt(10140);  // frame 4: only the changed part is drawn
     ASSERT_TRUE(engine_->LastDrawWasPartial());
-    const WindowPixels shown = Settled(window_);
+    const Pixels shown = Settled(window_);
 
     // Something covers the window and goes: the window is invalid and its pixels lost.
-    HDC dc = GetDC(window_.hwnd());
-    RECT all = {0, 0, 90, 70};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    ReleaseDC(window_.hwnd(), dc);
+    window_.Fill(RGB(0, 0, 0));
     InvalidateRect(window_.hwnd(), nullptr, FALSE);
 
     player_->Paint(window_.hwnd());
     EXPECT_FALSE(GetUpdateRect(window_.hwnd(), nullptr, FALSE)) << "the window is validated";
     EXPECT_EQ(3, engine_->created) << "the frame on screen is drawn again";
     EXPECT_FALSE(engine_->LastDrawWasPartial());
-    EXPECT_EQ("", Difference(shown, Settled(window_)));
+    EXPECT_EQ("", testing_support::Difference(shown, Settled(window_)));
     EXPECT_EQ(4u, player_->FrameIndex());
 }
 
