@@ -3,10 +3,11 @@
 // that cannot be drawn at all.
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "DialogDriver.h"
-#include "SettingsKey.h"
+#include "common/SettingsKey.h"
 #include "common/AudioSink.h"
 #include "common/FilmBuilder.h"
 #include "common/TestSupport.h"
@@ -17,6 +18,7 @@
 #include "saver/SaverHarness.h"
 
 using namespace dialog_tests;
+using namespace testing_support;
 using testing_support::FilmBuilder;
 using testing_support::GreyPicture;
 using testing_support::Near;
@@ -149,25 +151,38 @@ TEST_F(Preview, ClockPlaysThirtyFramesASecondAndStartsAgain) {
         int frame;
     };
     std::vector<std::vector<Seen>> passes(1);
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < 4500) {
+    // Whole passes that this test saw without a pause of its own (a busy
+    // machine may stop it for a while) are judged.
+    auto judged = [&] {
+        std::vector<size_t> whole;
+        for (size_t i = 1; i + 1 < passes.size(); ++i) {
+            DWORD previous = passes[i - 1].back().tick;
+            bool steady = true;
+            for (const Seen& s : passes[i]) steady = steady && s.tick - std::exchange(previous, s.tick) < 200;
+            if (steady && passes[i + 1].front().tick - previous < 200) whole.push_back(i);
+        }
+        return whole;
+    };
+    bool pastTheEnd = false;
+    WaitUntil([&] {
         const DWORD before = GetTickCount();
         const int frame = saver_tests::ReadFrameNumber(area);
         const DWORD tick = before + (GetTickCount() - before) / 2;
         if (frame >= 0) {
-            ASSERT_LT(frame, kFrames) << "no frame past the film's end";
+            pastTheEnd = pastTheEnd || frame >= kFrames;
             // A restart drops from the end to the beginning; a small step
             // back would be a misread picture, not a new pass.
             if (!passes.back().empty() && frame + kFrames / 2 < passes.back().back().frame) passes.emplace_back();
             passes.back().push_back({tick, frame});
         }
-        Sleep(20);
-    }
+        return pastTheEnd || judged().size() >= 2;
+    }, 30000);
     d.Click(IDOK);
     EXPECT_EQ(IDOK, d.Wait());
 
-    ASSERT_GE(passes.size(), 3u) << "the film started again after its last frame at least twice in 4.5 s";
-    for (size_t i = 1; i + 1 < passes.size(); ++i) {  // whole passes only
+    EXPECT_FALSE(pastTheEnd) << "no frame past the film's end";
+    ASSERT_GE(judged().size(), 2u) << "the film started again after its last frame, again and again";
+    for (size_t i : judged()) {
         const Seen& first = passes[i].front();
         const Seen& last = passes[i].back();
         EXPECT_LT(first.frame, kFrames / 3) << "pass " << i << " starts at the film's beginning";
@@ -274,7 +289,7 @@ TEST_F(Preview, TestPlaybackFollowsTheSliderAndStops) {
     ASSERT_TRUE(testing_support::WriteFileBytes(wav, testing_support::BuildWav(tone)));
     auto soundsNow = [&] {
         const uint64_t mark = sink.Mark();
-        return Eventually([&] { return testing_support::SoundingBytes(sink.Since(mark)) > 0; }, 3000);
+        return Eventually([&] { return testing_support::SoundingBytes(sink.Since(mark)) > 0; }, 10000);
     };
     // Silent from some moment on: what the mixer already held may still come.
     auto fallsSilent = [&] {
@@ -282,7 +297,7 @@ TEST_F(Preview, TestPlaybackFollowsTheSliderAndStops) {
             const uint64_t mark = sink.Mark();
             Sleep(300);
             return testing_support::SoundingBytes(sink.Since(mark)) == 0;
-        }, 4000);
+        }, 10000);
     };
 
     for (int stopControl : {IDC_MUSIC_BUTTON, IDOK, IDCANCEL}) {
@@ -305,8 +320,8 @@ TEST_F(Preview, TestPlaybackFollowsTheSliderAndStops) {
 }
 
 // For the eye: the dialog with its Japanese texts and a walking figure in
-// the preview, saved where the test run keeps its screenshots.
-TEST_F(Preview, ScreenshotWithARunningPreview) {
+// the preview, made by scripts/docs-shots.sh.
+TEST_F(Preview, DISABLED_ScreenshotWithARunningPreview) {
     const std::string shots = testing_support::Env("NOXEL_SCREENSHOTS");
     if (shots.empty()) GTEST_SKIP() << "NOXEL_SCREENSHOTS is not set";
     const std::wstring walk = dir_.File(L"walk.nxl");

@@ -226,22 +226,4 @@ TEST(Rle8RoundTrip, PartialLastRowLeavesTheRestUntouched) {
     EXPECT_EQ(Bytes(6, 0x11), Bytes(frame.pixels.begin() + 34, frame.pixels.end()));
 }
 
-TEST(Rle8Decoder, FollowsTheDecodingRules) {
-    // A move, an odd literal run with its pad byte, clipping at the right
-    // edge and above the top row.
-    Bytes stream = {2, 8, 0, 2, 1, 1, 0, 3, 20, 24, 28, 0xEE, 3, 40, 0, 0, 9, 44, 0, 0, 0, 1};
-    auto narrow = DecodeRle8(stream, 4, 2, 0);
-    EXPECT_TRUE(narrow.ended);
-    EXPECT_EQ(stream.size(), narrow.used);
-    EXPECT_EQ((Bytes{8, 8, 0, 0, 0, 0, 0, 20}), narrow.pixels);
-
-    auto wide = DecodeRle8(stream, 8, 2, 0);
-    EXPECT_EQ((Bytes{8, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 24, 28, 40, 40}), wide.pixels);
-
-    // Cut inside the literal run: no read past the end, no end of frame.
-    auto cut = DecodeRle8(stream.data(), 9, 8, 2, 0);
-    EXPECT_FALSE(cut.ended);
-    EXPECT_EQ(8u, cut.used);
-}
-
 }  // namespace

@@ -11,7 +11,8 @@ namespace {
 
 constexpr DWORD kCloseWaitMs = 10000;
 constexpr DWORD kAnswerWaitMs = 10000;
-constexpr DWORD kWindowWaitMs = 3000;
+// Until the window shows or the process ends: a busy machine starts it slowly.
+constexpr DWORD kWindowWaitMs = 20000;
 // Longer than this between two messages is a tick too slow for a user's key press.
 constexpr DWORD kSlowAnswerMs = 1000;
 constexpr const wchar_t* kCrashKey = L"Software\\Wine\\WineDbg";

@@ -22,8 +22,9 @@ struct RunResult {
 };
 
 // Starts noxel.scr /s with the settings as they stand, and gives it
-// settleMs to end by itself; one still running then must answer its window
-// messages and end with 0 on a key press within ten seconds each (a slow
+// settleMs to end by itself; one still running then must show its window or
+// end within twenty seconds, answer its window messages and end with 0 on a
+// key press within ten seconds each (a slow
 // engine's tick may take seconds under Wine; a hang never answers). A run that
 // does neither is killed and reported as Hung.
 RunResult RunSaverOnce(DWORD settleMs = 1500);

@@ -14,7 +14,6 @@ using namespace testing_support;
 namespace {
 
 constexpr DWORD kStartTimeoutMs = 5000;
-constexpr DWORD kSettleMs = 500;   // mixer latency: sound already mixed may still arrive
 constexpr DWORD kQuietWindowMs = 1000;
 constexpr size_t kSoundingBytes = 4096;
 
@@ -40,14 +39,6 @@ protected:
     }
     bool SoundArrives() { return SoundArrives(sink_.Mark()); }
 
-    // After the mixer settles, a whole window passes without sound.
-    bool StaysQuiet() {
-        Sleep(kSettleMs);
-        const uint64_t from = sink_.Mark();
-        Sleep(kQuietWindowMs);
-        return SoundingBytes(sink_.Since(from)) == 0;
-    }
-
     // Some window of 300 ms without sound begins within timeoutMs.
     bool FallsQuietWithin(DWORD timeoutMs) {
         return WaitUntil([&] {
@@ -55,6 +46,15 @@ protected:
             Sleep(300);
             return SoundingBytes(sink_.Since(from)) == 0;
         }, timeoutMs);
+    }
+
+    // Falls quiet (sound already mixed may still arrive), then a whole
+    // window passes without sound.
+    bool StaysQuiet() {
+        if (!FallsQuietWithin(kStartTimeoutMs)) return false;
+        const uint64_t from = sink_.Mark();
+        Sleep(kQuietWindowMs);
+        return SoundingBytes(sink_.Since(from)) == 0;
     }
 
     AudioSink sink_;
