@@ -3,7 +3,9 @@
 # Xvfb: the screen saver over a sunset, its settings dialog with the preview
 # playing on a Japanese and on an English system, and what each engine option
 # does with one frame of the demo film over a striped background. Builds and
-# makes the demo film first.
+# makes the demo film first. The test programs' own pictures of every engine
+# option and of the dialog (tests left out of the test command, as they check
+# nothing but that a picture was written) go to build/docs-shots/tests.
 #
 #   bash scripts/docs-shots.sh
 set -euo pipefail
@@ -96,8 +98,23 @@ shoot_dialog() {
   wait "$pid" || true
 }
 
+# test_shots: the disabled picture tests of the test programs, in Japanese.
+test_shots() {
+  NOXEL_SCREEN=1024x768x24
+  start_wine_session "$build"
+  export NOXEL_SCREENSHOTS=$work/tests NOXEL_BIN=$NOXEL_RUN_BUILD/bin NOXEL_SOURCE=$root
+  export LOCPATH=$NOXEL_RUN_BUILD/locale LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+  mkdir -p "$NOXEL_SCREENSHOTS"
+  local test
+  for test in gdi_engine_test gdiplus_test d2d_test dialog_test; do
+    wine "$NOXEL_RUN_BUILD/bin/$test.exe" --gtest_also_run_disabled_tests --gtest_filter='*Screenshot*' \
+      </dev/null >"$work/$test.log" 2>&1 || { echo "picture tests of $test failed: $work/$test.log" >&2; exit 1; }
+  done
+}
+
 (small_screen)
 (large_screen)
+(test_shots)
 
 # Each engine's options side by side, labelled.
 label() { montage -font "$font" -pointsize 13 -background white "$@"; }

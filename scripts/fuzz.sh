@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the fuzz targets for as long as asked and prints what each tried:
 #   scripts/fuzz.sh [seconds per target, default 60] [target ...]
-# Targets: film wav bmp rle8. New inputs collect in <build>/host/fuzz/corpus,
+# Targets: film wav bmp rle8 framediff (the changed-region finder). New inputs collect in <build>/host/fuzz/corpus,
 # so later runs go on from there; a crashing input lands in
 # <build>/host/fuzz/crashes and the script fails.
 set -euo pipefail
@@ -10,7 +10,7 @@ build=${NOXEL_BUILD_DIR:-$root/build}
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(film wav bmp rle8)
+[ ${#targets[@]} -gt 0 ] || targets=(film wav bmp rle8 framediff)
 
 if [ ! -f "$build/host/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build/host" -G Ninja -Wno-dev \

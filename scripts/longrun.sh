@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The long run: noxel.scr /s for N minutes (default 10) with a one-frame film
-# and music, under each engine at once, each on its own Xvfb display and
-# Wine prefix, sampled from outside every 30 s. Prints each engine's table
+# The long run: noxel.scr /s for N minutes (default 10) with a three-second
+# film whose every frame changes, looping with its music, under each engine
+# at once, each on its own Xvfb display and Wine prefix, sampled from
+# outside every 30 s. Prints each engine's table
 # and whether anything grew; fails if something did.
 #   scripts/longrun.sh [minutes] [engines: any of 0 1 2]
 set -euo pipefail

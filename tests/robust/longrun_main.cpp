@@ -1,6 +1,7 @@
 // noxel_longrun <minutes> <engine> [<seconds between samples>]: plays a
-// one-frame film with music (so the film and the music restart about every
-// third tick) under the real noxel.scr /s, samples the process from outside,
+// three-second film of a walking figure with music (every tick draws what
+// changed; the film and its music start again every three seconds) under
+// the real noxel.scr /s, samples the process from outside,
 // prints a table and whether memory, GDI objects or handles grew. Exit code
 // 0 when nothing grew and the saver closed with 0 at the end.
 #include <windows.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "common/FilmBuilder.h"
 #include "common/TestSupport.h"
 #include "common/WavBuilder.h"
 #include "robust/ProcessProbe.h"
@@ -72,12 +74,14 @@ int wmain(int argc, wchar_t** argv) {
     const DWORD periodMs = argc > 3 ? static_cast<DWORD>(_wtoi(argv[3])) * 1000 : 30000;
 
     testing_support::ScratchDir dir;
-    const std::wstring film = dir.File(L"one.nxl");
+    const std::wstring film = dir.File(L"walk.nxl");
     const std::wstring music = dir.File(L"tone.wav");
     const std::wstring background = dir.File(L"back.bmp");
     testing_support::WavLayout wav;
-    wav.samples = testing_support::SquareWave(wav, 0.5, 0.5);
-    if (!saver_tests::WriteCountingFilm(film, 1) || !saver_tests::WriteSolidBmp(background, 64, 36, RGB(40, 80, 160)) ||
+    wav.samples = testing_support::SquareWave(wav, 1.5, 1.5);
+    testing_support::FilmBuilder walk(160, 120);
+    for (uint32_t step = 0; step < 90; ++step) walk.Add(testing_support::Silhouette(160, 120, step));
+    if (!walk.Write(film) || !saver_tests::WriteSolidBmp(background, 64, 36, RGB(40, 80, 160)) ||
         !testing_support::WriteFileBytes(music, testing_support::BuildWav(wav))) {
         std::fprintf(stderr, "cannot write the film, the music or the picture\n");
         return 2;
