@@ -74,3 +74,14 @@ DisplayPowerNotice::DisplayPowerNotice(HWND window) {
 DisplayPowerNotice::~DisplayPowerNotice() {
     if (handle_) unregister_(handle_);
 }
+
+bool DisplayPowerNotice::Follow(WPARAM event, LPARAM setting, const std::function<void(bool off)>& changed) {
+    DisplayPower state;
+    if (!ReadDisplayPower(event, setting, &state)) return false;
+    const bool off = state == DisplayPower::Off;
+    if (off != off_) {
+        off_ = off;
+        changed(off);
+    }
+    return true;
+}

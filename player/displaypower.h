@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 
 enum class DisplayPower { Off, On, Dimmed };
 
@@ -22,10 +23,11 @@ bool ReadDisplayPower(WPARAM event, LPARAM setting, DisplayPower* state);
 // looped at each end. Unsigned 32-bit tick arithmetic, as FrameDue's.
 uint32_t ResumedStartTick(uint32_t startTick, uint32_t now, uint32_t frameCount);
 
-// The window's registration for display-state changes, dropped with it.
-// Windows 8 and later report the console display state (on, off, dimmed),
-// Vista and 7 the monitor power (on, off). Windows XP has no such call:
-// nothing is registered there and its SC_MONITORPOWER closes the saver.
+// The window's registration for display-state changes, dropped with it,
+// and the state last reported (dimmed counts as on). Windows 8 and later
+// report the console display state (on, off, dimmed), Vista and 7 the
+// monitor power (on, off). Windows XP has no such call: nothing is
+// registered there and its SC_MONITORPOWER closes the saver.
 class DisplayPowerNotice {
 public:
     explicit DisplayPowerNotice(HWND window);
@@ -33,8 +35,15 @@ public:
     DisplayPowerNotice(const DisplayPowerNotice&) = delete;
     DisplayPowerNotice& operator=(const DisplayPowerNotice&) = delete;
 
+    // Takes a WM_POWERBROADCAST: false unless it reports the display's state
+    // (ReadDisplayPower); when that state goes from on to off or back,
+    // `changed` is called with whether it is off now.
+    bool Follow(WPARAM event, LPARAM setting, const std::function<void(bool off)>& changed);
+    bool off() const { return off_; }
+
 private:
     using UnregisterFn = BOOL(WINAPI*)(HANDLE);
     HANDLE handle_ = nullptr;
     UnregisterFn unregister_ = nullptr;
+    bool off_ = false;
 };

@@ -86,7 +86,7 @@ void player::StartWithEngine(HWND window, std::unique_ptr<gengine> engine) {
 
 void player::Tick(HWND window) {
     // A timer message may still be queued when the display went off.
-    if (!engine_ || displayOff_) return;
+    if (!engine_ || DisplayOff()) return;
     const uint32_t now = clock_();
     frameIndex_ = FrameDue(startTick_, now);
     meter_.Count(now);
@@ -112,7 +112,7 @@ void player::Paint(HWND window) {
     BeginPaint(window, &paint);
     EndPaint(window, &paint);
     // Before the first tick there is nothing to repaint: that tick draws all.
-    if (!engine_ || !shown_ || displayOff_) return;
+    if (!engine_ || !shown_ || DisplayOff()) return;
     EngineFrame* frame = reader_.ReadFrame(shownIndex_, engine_.get());
     if (!frame) return;
     engine_->InvalidatePicture();
@@ -166,18 +166,17 @@ void player::Stop(HWND window) {
 }
 
 bool player::DisplayPowerChanged(HWND window, WPARAM event, LPARAM setting) {
-    DisplayPower state;
-    if (!displayNotice_ || !ReadDisplayPower(event, setting, &state)) return false;
-    const bool off = state == DisplayPower::Off;
-    if (off && !displayOff_) SuspendForDisplayOff(window);
-    if (!off && displayOff_) ResumeForDisplayOn(window);
-    return true;
+    return displayNotice_ && displayNotice_->Follow(event, setting, [&](bool off) {
+        if (off) SuspendForDisplayOff(window);
+        else ResumeForDisplayOn(window);
+    });
 }
+
+bool player::DisplayOff() const { return displayNotice_ && displayNotice_->off(); }
 
 // Nothing wakes the process while the display is off, and the music lets go
 // of its output device: an open sound stream keeps the system from sleeping.
 void player::SuspendForDisplayOff(HWND window) {
-    displayOff_ = true;
     KillTimer(window, TimerId());
     music_.CloseDevice();
 }
@@ -186,7 +185,6 @@ void player::SuspendForDisplayOff(HWND window) {
 // unseen, and the music at the same moment of the pass (silent when it is
 // shorter than that, until the film loops).
 void player::ResumeForDisplayOn(HWND window) {
-    displayOff_ = false;
     const uint32_t now = clock_();
     startTick_ = ResumedStartTick(startTick_, now, reader_.FrameCount());
     meter_.Restart(now);

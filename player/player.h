@@ -87,6 +87,7 @@ private:
     void RestartFilm();
     void Draw(HWND window, EngineFrame* frame, uint32_t frameIndex);
     bool OverlayChanged() const;
+    bool DisplayOff() const;
     void SuspendForDisplayOff(HWND window);
     void ResumeForDisplayOn(HWND window);
 
@@ -107,7 +108,6 @@ private:
     TickSource clock_;
     // From a successful start to the stop.
     std::unique_ptr<DisplayPowerNotice> displayNotice_;
-    bool displayOff_ = false;
 };
 
 // The window procedure of the player, reached through the host's own. It

@@ -79,7 +79,7 @@ public:
     void PreviewTick(HWND dialog);
     void PreviewPainted();
     void VolumeChanged();
-    // The display went off or came back: see DisplayOff and DisplayOn.
+    // The display went off or came back, as the player follows it.
     bool DisplayPowerChanged(HWND dialog, WPARAM event, LPARAM setting);
     // Stops the preview and the test playback before the controls go away.
     void Shutdown(HWND dialog);
@@ -96,8 +96,9 @@ private:
     void ToggleMusic(HWND dialog);
     void StopMusic(HWND dialog);
     bool DrawPreviewFrame();
-    void DisplayOff(HWND dialog);
-    void DisplayOn(HWND dialog);
+    bool DisplayOff() const;
+    void SuspendForDisplayOff(HWND dialog);
+    void ResumeForDisplayOn(HWND dialog);
 
     settings settings_;
     std::unique_ptr<gengine> engine_;
@@ -118,7 +119,6 @@ private:
     std::unique_ptr<bgmplayer> music_;
     uint32_t musicStartTick_ = 0;
     std::unique_ptr<DisplayPowerNotice> displayNotice_;
-    bool displayOff_ = false;
 };
 
 namespace {
@@ -295,7 +295,7 @@ void configdialog::StartPreview(HWND dialog) {
     }
     startTick_ = GetTickCount();
     frameIndex_ = 0;
-    if (!displayOff_) SetTimer(dialog, kPreviewTimerId, kPreviewPeriodMs, nullptr);
+    if (!DisplayOff()) SetTimer(dialog, kPreviewTimerId, kPreviewPeriodMs, nullptr);
     previewing_ = true;
     SetTextFromTable(dialog, IDC_PREVIEW_BUTTON, IDS_PREVIEW_STOP);
 }
@@ -310,7 +310,7 @@ void configdialog::StopPreview(HWND dialog) {
 }
 
 void configdialog::PreviewTick(HWND dialog) {
-    if (!previewing_ || displayOff_) return;
+    if (!previewing_ || DisplayOff()) return;
     // A film without a single drawable frame stops its preview; the dialog
     // and its unsaved choices stay.
     if (!DrawPreviewFrame()) StopPreview(dialog);
@@ -369,26 +369,24 @@ void configdialog::VolumeChanged() {
 }
 
 bool configdialog::DisplayPowerChanged(HWND dialog, WPARAM event, LPARAM setting) {
-    DisplayPower state;
-    if (!displayNotice_ || !ReadDisplayPower(event, setting, &state)) return false;
-    const bool off = state == DisplayPower::Off;
-    if (off && !displayOff_) DisplayOff(dialog);
-    if (!off && displayOff_) DisplayOn(dialog);
-    return true;
+    return displayNotice_ && displayNotice_->Follow(event, setting, [&](bool off) {
+        if (off) SuspendForDisplayOff(dialog);
+        else ResumeForDisplayOn(dialog);
+    });
 }
+
+bool configdialog::DisplayOff() const { return displayNotice_ && displayNotice_->off(); }
 
 // As in the screen saver: no preview timer, and the test playback lets go
 // of its output device, which would keep the system awake.
-void configdialog::DisplayOff(HWND dialog) {
-    displayOff_ = true;
+void configdialog::SuspendForDisplayOff(HWND dialog) {
     if (previewing_) KillTimer(dialog, kPreviewTimerId);
     music_->CloseDevice();
 }
 
 // The preview goes on at the frame its clock has reached, drawn whole; the
 // test playback at the moment it has reached, if it is not over.
-void configdialog::DisplayOn(HWND dialog) {
-    displayOff_ = false;
+void configdialog::ResumeForDisplayOn(HWND dialog) {
     const uint32_t now = GetTickCount();
     if (previewing_) {
         startTick_ = ResumedStartTick(startTick_, now, reader_.FrameCount());
