@@ -8,7 +8,8 @@
 # film, a film whose every pixel changes each frame and one in which only a
 # small square moves (what each engine costs a frame, whatever it draws). With
 # NOXEL_BEFORE_BIN set to another build's program folder, that build's
-# noxel.scr is measured in the same run too.
+# noxel.scr is measured in the same run too. Last, each engine's CPU with the
+# display on and then off, as the system reports it to the saver's window.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${NOXEL_BUILD_DIR:-$root/build}
@@ -40,20 +41,38 @@ echo "the 16 ms timer allows about 62):"
 for engine in 0 1 2; do wine "$bench" ticks $engine; done
 
 # measure <label> <pattern> <bench arguments...>: runs the bench in that mode,
-# reads the CPU of the process the pattern finds and of the X server over the
-# marked ten seconds, prints them and leaves their sum (ms per s) in $total.
+# reads the CPU of the process the pattern finds and of the X server over
+# each marked stretch ("measure <what>" ... "end"), prints a line per stretch
+# and leaves the last one's sum (ms per s) in $total.
 out=$(mktemp)
 measure() {
   local label=$1 pattern=$2; shift 2
   total=
   wine "$bench" "$@" >"$out" &
   local runner=$!
-  until grep -q '^measure' "$out" || ! kill -0 $runner 2>/dev/null; do sleep 0.05; done
-  local saver; saver=$(find_saver "$pattern")
-  if [ -z "$saver" ]; then echo "$label: process not found"; wait $runner || true; return; fi
+  local stretch=1 saver= name=$label
+  while :; do
+    until [ "$(grep -c '^measure' "$out")" -ge $stretch ] || ! kill -0 $runner 2>/dev/null; do sleep 0.05; done
+    [ "$(grep -c '^measure' "$out")" -ge $stretch ] || break
+    [ -n "$saver" ] || saver=$(find_saver "$pattern")
+    if [ -z "$saver" ]; then echo "$label: process not found"; break; fi
+    # The bench names a stretch when it marks more than one: "measure display off".
+    if grep -q '^measure display' "$out"; then
+      name="$label, $(grep '^measure' "$out" | sed -n "${stretch}p" | cut -d' ' -f2-)"
+    fi
+    measure_stretch "$name" "$saver" $stretch
+    stretch=$((stretch + 1))
+  done
+  wait $runner || true
+}
+
+# measure_stretch <label> <pid> <n>: the CPU until the n-th "end" mark.
+measure_stretch() {
+  local label=$1 saver=$2 n=$3
   local s0 x0 t0 s1 x1 t1
   s0=$(cpu_of "$saver"); x0=$(cpu_of "$_noxel_xvfb_pid"); t0=$(date +%s.%N)
-  until grep -q '^end' "$out"; do sleep 0.05; done
+  until [ "$(grep -c '^end' "$out")" -ge "$n" ] || ! kill -0 "$runner" 2>/dev/null; do sleep 0.05; done
+  if [ ! -r "/proc/$saver/stat" ]; then echo "$label: the process ended before the mark"; return; fi
   s1=$(cpu_of "$saver"); x1=$(cpu_of "$_noxel_xvfb_pid"); t1=$(date +%s.%N)
   total=$(awk -v s0="$s0" -v s1="$s1" -v x0="$x0" -v x1="$x1" -v t0="$t0" -v t1="$t1" \
     'BEGIN { printf "%.0f", 1000 * ((s1 - s0) + (x1 - x0)) / (t1 - t0) }')
@@ -62,7 +81,6 @@ measure() {
     printf "%-22s %5.0f ms CPU per s of film, X server %4.0f, together %5.0f", n, 1000 * (s1 - s0) / d, 1000 * (x1 - x0) / d, sum
     if (bare != "" && bare > 0) printf "  = %.2f x bare", sum / bare
     printf "  (%.1f s)\n", d }'
-  wait $runner || true
 }
 
 echo
@@ -81,6 +99,13 @@ for film in demo changing dot; do
       NOXEL_BIN=$NOXEL_BEFORE_BIN measure "${names[$engine]} before" 'noxel\.scr' process $engine "$film_arg"
     fi
   done
+done
+
+echo
+echo "CPU per second with the display on, then off (the system's broadcast sent to"
+echo "the saver's window; player and host code in the bench process, demo film):"
+for engine in 0 1 2; do
+  measure "${names[$engine]}" 'saver_bench\.exe' display $engine "$demo_film"
 done
 rm -f "$out"
 

@@ -9,6 +9,11 @@
 //                                 changes each frame), "dot" (a small square
 //                                 moves, nothing else) or a film file's path
 //   saver_bench bare [film]       the same for bare_player, the yardstick
+//   saver_bench display <engine> [film]
+//                                 the player and host code in this process,
+//                                 full screen, overlay off: ten seconds marked
+//                                 with the display on, then ten with it off
+//                                 (the system's broadcast sent to the window)
 //   saver_bench memory            peak memory of noxel.scr /s with a 30-frame
 //                                 and a 30,000-frame film of one picture size
 #include <windows.h>
@@ -181,6 +186,37 @@ int Process(uint32_t engine, const std::string& kind) {
     return 0;
 }
 
+// The broadcast carries its data by pointer, so the saver runs in this
+// process for it, on this thread; the marks come from another.
+int Display(uint32_t engine, const std::string& kind) {
+    BenchFilm film(300, engine, kind, 0);
+    if (!film.ready()) return 1;
+    WaitForNoSaver();
+    std::thread watcher([] {
+        HWND window = nullptr;
+        for (int i = 0; i < 300 && !window; ++i) {
+            Sleep(100);
+            window = FindWindowW(L"WindowsScreenSaverClass", L"Screen Saver");
+        }
+        Sleep(kWarmUpMs);
+        for (DWORD state : {1u, 0u}) {
+            testing_support::SendPowerSetting(window, state);
+            Sleep(1000);  // the last frame drawn, the device closed
+            std::printf("measure display %s\n", state ? "on" : "off");
+            std::fflush(stdout);
+            Sleep(kMeasureMs);
+            std::printf("end\n");
+            std::fflush(stdout);
+        }
+        Sleep(1000);  // the calling script reads this process's CPU at the mark
+        testing_support::SendPowerSetting(window, 1);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    RunSaver(nullptr);
+    watcher.join();
+    return 0;
+}
+
 // bare_player beside this program, on the same film, marked as Process does.
 int Bare(const std::string& kind) {
     BenchFilm film(300, 0, kind, 0);
@@ -237,8 +273,11 @@ int main(int argc, char** argv) {
     const uint32_t engine = argc > 2 ? static_cast<uint32_t>(std::atoi(argv[2])) : 0;
     if (mode == "ticks" && engine < 3) return Ticks(engine);
     if (mode == "process" && engine < 3) return Process(engine, argc > 3 ? argv[3] : "walk");
+    if (mode == "display" && engine < 3) return Display(engine, argc > 3 ? argv[3] : "walk");
     if (mode == "bare") return Bare(argc > 2 ? argv[2] : "walk");
     if (mode == "memory") return Memory();
-    std::fprintf(stderr, "usage: saver_bench ticks <engine 0-2> | process <engine 0-2> [film] | bare [film] | memory\n");
+    std::fprintf(stderr,
+                 "usage: saver_bench ticks <engine 0-2> | process <engine 0-2> [film] | bare [film]\n"
+                 "                   | display <engine 0-2> [film] | memory\n");
     return 2;
 }
