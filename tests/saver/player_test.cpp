@@ -139,12 +139,6 @@ protected:
         return player_->DisplayPowerChanged(window_.hwnd(), testing_support::kPowerSettingChange,
                                             reinterpret_cast<LPARAM>(&data));
     }
-    // Whether the player's timer runs; it is left as it was.
-    bool TimerRuns() {
-        if (!KillTimer(window_.hwnd(), player_->TimerId())) return false;
-        SetTimer(window_.hwnd(), player_->TimerId(), kTickPeriodMs, nullptr);
-        return true;
-    }
 
     ScratchDir dir_;
     saver_tests::SettingsScope settings_;
@@ -276,7 +270,7 @@ TEST_F(PlayerTick, NothingRunsWhileTheDisplayIsOffAndItGoesOnByTheClock) {
     Start();
     TickAt({10100});
     ASSERT_TRUE(DisplayAt(10200, 0));
-    EXPECT_FALSE(TimerRuns());
+    EXPECT_FALSE(KillTimer(window_.hwnd(), player_->TimerId())) << "no timer while the display is off";
     log_.clear();
     TickAt({10300});
     player_->Paint(window_.hwnd());
@@ -286,7 +280,7 @@ TEST_F(PlayerTick, NothingRunsWhileTheDisplayIsOffAndItGoesOnByTheClock) {
     EXPECT_EQ((Log{"InvalidatePicture", "CreateFrame 45", "BeginDraw", "DrawBackground", "DrawFrame 45", "EndDraw",
                    "DeleteFrame 45"}),
               log_);
-    EXPECT_TRUE(TimerRuns());
+    EXPECT_TRUE(KillTimer(window_.hwnd(), player_->TimerId()));
 }
 
 TEST_F(PlayerTick, OnlyAWellFormedDisplayStateCounts) {
@@ -296,7 +290,8 @@ TEST_F(PlayerTick, OnlyAWellFormedDisplayStateCounts) {
         {powerSource, 4, 0}, {testing_support::kConsoleDisplayState, 2, 0},
         {testing_support::kConsoleDisplayState, 8, 0}, {testing_support::kConsoleDisplayState, 4, 3}};
     for (const Case& c : cases) EXPECT_FALSE(DisplayAt(10100, c.value, c.setting, c.length));
-    EXPECT_TRUE(TimerRuns());
+    TickAt({10150});
+    EXPECT_FALSE(log_.empty()) << "still playing";
     ASSERT_TRUE(DisplayAt(10200, 0));
     log_.clear();
     EXPECT_TRUE(DisplayAt(10300, 2)) << "dimmed";
