@@ -113,9 +113,11 @@ void player::Paint(HWND window) {
     EndPaint(window, &paint);
     // Before the first tick there is nothing to repaint: that tick draws all.
     if (!engine_ || !shown_ || DisplayOff()) return;
+    // Told first: when the frame cannot be read now, the next tick still
+    // covers what the system erased.
+    engine_->InvalidatePicture();
     EngineFrame* frame = reader_.ReadFrame(shownIndex_, engine_.get());
     if (!frame) return;
-    engine_->InvalidatePicture();
     Draw(window, frame, shownIndex_);
 }
 
@@ -140,10 +142,12 @@ void player::Draw(HWND window, EngineFrame* frame, uint32_t frameIndex) {
     engine_->DrawFrame(frame);
     if (settings_->DisplayFrameRate) engine_->DrawOverlayText(shownText_, length);
     engine_->EndDraw();
-    UpdateWindow(window);
     engine_->DeleteFrame(frame);
     shownIndex_ = frameIndex;
     shown_ = true;
+    // Last: a repaint it brings on reads the frame just shown into the
+    // reader's buffer, which `frame` no longer borrows.
+    UpdateWindow(window);
 }
 
 // Frame 0 has just been read: the clock restarts from this moment, not from

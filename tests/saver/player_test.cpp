@@ -12,6 +12,7 @@
 #include "common/StubEngine.h"
 #include "common/WavBuilder.h"
 #include "common/TestSupport.h"
+#include "common/TestWindow.h"
 #include "player/player.h"
 #include "saver/SaverHarness.h"
 
@@ -42,7 +43,12 @@ public:
 
     void Resize() override { log_.push_back("Resize"); }
     void BeginDraw() override { log_.push_back("BeginDraw"); }
-    void EndDraw() override { log_.push_back("EndDraw"); }
+    void EndDraw() override {
+        log_.push_back("EndDraw");
+        // As when the window is uncovered while a frame is drawn.
+        if (uncoverAtEndDraw) InvalidateRect(uncoverAtEndDraw, nullptr, FALSE);
+        uncoverAtEndDraw = nullptr;
+    }
     void DrawBackground() override { log_.push_back("DrawBackground"); }
     void DrawFrame(EngineFrame* frame) override {
         log_.push_back("DrawFrame " + std::to_string(static_cast<LoggedFrame*>(frame)->number));
@@ -57,6 +63,10 @@ public:
     void CaptureBackground() override { log_.push_back("CaptureBackground"); }
     void InvalidatePicture() override { log_.push_back("InvalidatePicture"); }
     EngineFrame* CreateFrame(const uint8_t* data, uint32_t size, int32_t, int32_t, uint32_t) override {
+        if (refuseFrames) {
+            log_.push_back("CreateFrame refused");
+            return nullptr;
+        }
         auto* frame = new LoggedFrame;
         frame->number = size >= 2 ? data[1] : -1;
         log_.push_back("CreateFrame " + std::to_string(frame->number));
@@ -68,6 +78,9 @@ public:
     }
     void SetParam1(uint32_t index) override { log_.push_back("SetParam1 " + std::to_string(index)); }
     void SetParam2(uint32_t index) override { log_.push_back("SetParam2 " + std::to_string(index)); }
+
+    HWND uncoverAtEndDraw = nullptr;
+    bool refuseFrames = false;
 
 private:
     Log& log_;
@@ -123,13 +136,15 @@ protected:
         QuitPosted();
     }
 
-    void Start(bool backgroundLoads = false) {
-        player_->StartWithEngine(window_.hwnd(), std::make_unique<LoggingEngine>(log_, backgroundLoads));
+    void Start(bool backgroundLoads = false, HWND window = nullptr) {
+        auto engine = std::make_unique<LoggingEngine>(log_, backgroundLoads);
+        engine_ = engine.get();
+        player_->StartWithEngine(window ? window : window_.hwnd(), std::move(engine));
         log_.clear();
     }
-    void TickAt(std::vector<DWORD> ticks) {
+    void TickAt(std::vector<DWORD> ticks, HWND window = nullptr) {
         PlanTicks(std::move(ticks));
-        player_->Tick(window_.hwnd());
+        player_->Tick(window ? window : window_.hwnd());
     }
     // The display's state broadcast at `now`; true when the player took it.
     bool DisplayAt(DWORD now, DWORD value, const GUID& setting = testing_support::kConsoleDisplayState,
@@ -146,6 +161,7 @@ protected:
     saver_tests::MessageWindow window_;
     Log log_;
     std::unique_ptr<player> player_;
+    LoggingEngine* engine_ = nullptr;
 };
 
 TEST_F(PlayerTick, StartSetsParametersThenTheBackground) {
@@ -331,6 +347,47 @@ TEST_F(PlayerTick, TheMusicComesBackAtTheFilmsMoment) {
     EXPECT_EQ(nullptr, player_->Music().Device()) << "2.6 s in, past the music's end: silent";
     TickAt({13000, 13000});
     EXPECT_NE(nullptr, player_->Music().Device()) << "the film's loop starts the music again";
+}
+
+// A window whose WM_PAINT goes to the player under test, as the saver's does.
+player* g_painted = nullptr;
+WNDPROC g_windowProc = nullptr;
+LRESULT CALLBACK PaintToPlayer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT && g_painted) {
+        g_painted->Paint(window);
+        return 0;
+    }
+    return CallWindowProcW(g_windowProc, window, message, wParam, lParam);
+}
+
+TEST_F(PlayerTick, ARepaintDuringATickShowsTheNewFrame) {
+    testing_support::TestWindow shown(40, 30);
+    g_windowProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(shown.hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PaintToPlayer)));
+    g_painted = player_.get();
+    Start(false, shown.hwnd());
+    TickAt({10100}, shown.hwnd());
+    ValidateRect(shown.hwnd(), nullptr);
+    log_.clear();
+    engine_->uncoverAtEndDraw = shown.hwnd();
+    TickAt({11000}, shown.hwnd());
+    TickAt({11000}, shown.hwnd());
+    g_painted = nullptr;
+    SetWindowLongPtrW(shown.hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_windowProc));
+    const Log draw30 = {"CreateFrame 30", "BeginDraw", "DrawBackground", "DrawFrame 30", "EndDraw", "DeleteFrame 30"};
+    Log expected = draw30;
+    expected.push_back("InvalidatePicture");
+    expected.insert(expected.end(), draw30.begin(), draw30.end());
+    EXPECT_EQ(expected, log_) << "the tick's frame is handed back, then repainted; the next tick has nothing new";
+}
+
+TEST_F(PlayerTick, ARepaintWhoseFrameCannotBeReadLeavesTheWholePictureOwed) {
+    Start();
+    TickAt({10100});
+    log_.clear();
+    engine_->refuseFrames = true;
+    player_->Paint(window_.hwnd());
+    EXPECT_EQ((Log{"InvalidatePicture", "CreateFrame refused"}), log_);
 }
 
 TEST_F(PlayerTick, StopKillsTheTimerDropsTheEngineAndQuits) {
