@@ -171,13 +171,14 @@ private:
 // An existing film must be free to be replaced before any image is read:
 // a saver or a settings preview that holds it open would otherwise be found
 // out only after the whole encoding. Opened for writing and shared with
-// nobody, as the film itself is written; a film not there yet is fine.
+// nobody, as the film itself is written; a film not there yet is fine, but
+// not a folder that is not there (path not found): the film could never be made.
 void CheckFilmReplaceable(const std::wstring& filmName) {
     FileHandle film(CreateFileW(filmName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (film) return;
     const DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) CannotCreate(error);
+    if (error != ERROR_FILE_NOT_FOUND) CannotCreate(error);
 }
 
 // The film being written: a work file beside the film, deleted unless

@@ -148,10 +148,10 @@ TEST_F(NoxelToolTest, WrongArgumentCountPrintsUsageAndFails) {
 }
 
 TEST_F(NoxelToolTest, FilmThatCannotBeCreatedFails) {
-    // The film's folder does not exist: no image is found there either.
+    // The film's folder does not exist: the run ends before reading any image.
     auto run = Encode(L"missing\\a");
     EXPECT_EQ(1u, run.exitCode);
-    EXPECT_EQ(Lines("Total 0 files\nCannot create nxl file(3)\n"), run.out);
+    EXPECT_EQ(Lines("Cannot create nxl file(3)\n"), run.out);
     EXPECT_TRUE(OutputFiles().empty());
 }
 
