@@ -3,8 +3,15 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
-set(CMAKE_C_COMPILER   i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+# The thread model of the compilers: posix for the tests (std::thread), win32
+# for the shipped programs, which start no thread and so link no threads
+# runtime (the posix one imports functions Windows XP lacks).
+if(NOT NOXEL_THREADS)
+  set(NOXEL_THREADS posix)
+endif()
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES NOXEL_THREADS)
+set(CMAKE_C_COMPILER   i686-w64-mingw32-gcc-${NOXEL_THREADS})
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-${NOXEL_THREADS})
 set(CMAKE_RC_COMPILER  i686-w64-mingw32-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)

@@ -143,7 +143,10 @@ std::unique_ptr<Gdiplus::Font> OverlayFont() {
     mapped.lfHeight = -MulDiv(static_cast<int>(kPoints), GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
     mapped.lfWeight = FW_NORMAL;
     mapped.lfCharSet = DEFAULT_CHARSET;
-    wcscpy_s(mapped.lfFaceName, L"Meiryo");
+    // Not wcscpy_s: Windows XP's msvcrt.dll lacks it.
+    const wchar_t kFace[] = L"Meiryo";
+    static_assert(sizeof kFace <= sizeof mapped.lfFaceName, "the face name fits");
+    std::memcpy(mapped.lfFaceName, kFace, sizeof kFace);
     return MakeGdiplus<Gdiplus::Font>(screen.get(), &mapped);
 }
 
