@@ -415,11 +415,12 @@ void gdiplusengine::DrawOverlayText(const wchar_t* text, uint32_t length) {
     Target()->DrawString(text, static_cast<INT>(length), font.get(), Gdiplus::RectF(0, 0, 0, 0), nullptr, &red);
 }
 
+// A path that does not load leaves no loaded picture, whatever was loaded before.
 bool gdiplusengine::LoadBackground(const wchar_t* path) {
-    if (!path || path[0] == L'\0' || wcsnlen(path, MAX_PATH) == MAX_PATH) return false;
     RedrawAll();
     backgroundImage_.reset();
     scaledBackground_.reset();
+    if (!path || path[0] == L'\0' || wcsnlen(path, MAX_PATH) == MAX_PATH) return false;
     auto image = MakeGdiplus<Gdiplus::Image>(path);
     if (!image) return false;
     backgroundImage_ = std::move(image);

@@ -127,6 +127,32 @@ TEST_P(EngineContract, FramesOfOtherDepthsAreRefusedUnread) {
     }
 }
 
+// A background that does not load (an empty field, a file not there) leaves
+// no loaded picture behind: the capture the player then takes shows.
+TEST_P(EngineContract, ABackgroundThatDoesNotLoadLeavesNoPicture) {
+    const EngineCase& engineCase = GetParam();
+    ScratchDir dir;
+    const std::wstring image = dir.File(L"quadrants.bmp");
+    ASSERT_TRUE(WriteQuadrantImage(image, 32, 24, kImageQuadrants[0], kImageQuadrants[1], kImageQuadrants[2],
+                                   kImageQuadrants[3]));
+    TestWindow window(kWidth, kHeight, 40, 40);
+    std::unique_ptr<gengine> engine = engineCase.make(window.hwnd());
+    ASSERT_TRUE(engine);
+    for (const std::wstring& path : {std::wstring(), dir.File(L"missing.bmp")}) {
+        SCOPED_TRACE(::testing::Message() << "path \"" << std::string(path.begin(), path.end()) << "\"");
+        ASSERT_TRUE(engine->LoadBackground(image.c_str()));
+        PresentSteadily(*engine, window, [&] { DrawPicture(*engine, nullptr); });
+        EXPECT_FALSE(engine->LoadBackground(path.c_str()));
+        {
+            ScreenCover cover(kScreenQuadrants[0], kScreenQuadrants[1], kScreenQuadrants[2], kScreenQuadrants[3]);
+            engine->CaptureBackground();
+        }
+        window.Pump();
+        PresentSteadily(*engine, window, [&] { DrawPicture(*engine, nullptr); });
+        ExpectQuadrants(window, [](int quadrant) { return kScreenQuadrants[quadrant]; });
+    }
+}
+
 TEST_P(EngineContract, OverlayTextIsRedOfTheDesignedSizeAtTheTopLeft) {
     const EngineCase& engineCase = GetParam();
     ScratchDir dir;
