@@ -370,7 +370,19 @@ void MakeDisjoint(std::vector<FilmRect>* rects) {
 }
 
 void ToDestinationRegion(std::vector<FilmRect>* rects, int32_t filmWidth, int32_t filmHeight,
-                         int32_t destWidth, int32_t destHeight, int32_t margin) {
-    for (FilmRect& r : *rects) r = DestinationRect(r, filmWidth, filmHeight, destWidth, destHeight, margin);
+                         int32_t destWidth, int32_t destHeight, int32_t filmMargin, int32_t destMargin) {
+    for (FilmRect& r : *rects) {
+        const FilmRect own = DestinationRect(r, filmWidth, filmHeight, destWidth, destHeight, filmMargin);
+        if (destMargin > 0 && own.left < own.right) {
+            // Both contain the pixels of the rectangle itself: the larger reach is the outer edge on each side.
+            const FilmRect core = DestinationRect(r, filmWidth, filmHeight, destWidth, destHeight, 0);
+            r = {std::min(own.left, Clamp(int64_t{core.left} - destMargin, 0, destWidth)),
+                 std::min(own.top, Clamp(int64_t{core.top} - destMargin, 0, destHeight)),
+                 std::max(own.right, Clamp(int64_t{core.right} + destMargin, 0, destWidth)),
+                 std::max(own.bottom, Clamp(int64_t{core.bottom} + destMargin, 0, destHeight))};
+        } else {
+            r = own;
+        }
+    }
     MakeDisjoint(rects);
 }

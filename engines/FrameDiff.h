@@ -60,6 +60,8 @@ FilmRect DestinationRect(const FilmRect& r, int32_t filmWidth, int32_t filmHeigh
 void MakeDisjoint(std::vector<FilmRect>* rects);
 
 // The film rectangles in *rects become the destination rectangles they can
-// touch (DestinationRect with `margin`), cut so that none overlap.
+// touch (DestinationRect with `filmMargin`), each reaching at least
+// `destMargin` destination pixels beyond the pixels of its own, cut so that
+// none overlap.
 void ToDestinationRegion(std::vector<FilmRect>* rects, int32_t filmWidth, int32_t filmHeight,
-                         int32_t destWidth, int32_t destHeight, int32_t margin);
+                         int32_t destWidth, int32_t destHeight, int32_t filmMargin, int32_t destMargin = 0);

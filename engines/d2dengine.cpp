@@ -38,6 +38,12 @@ Proc LoadExport(const wchar_t* library, const char* name) {
     return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
+// Linear interpolation reads one neighbour; DestinationRect adds one more
+// for rounding.
+constexpr int32_t kFilmMargin = 1;
+// One more rectangle costs a clip and a draw call of the whole bitmap.
+constexpr int64_t kRectangleCost = 4096;
+
 const wchar_t kParam1Name[] = L"Mode";
 const wchar_t kParam2Name[] = L"No Settings";
 const wchar_t* const kModeLabels[] = {L"No Translucent", L"White Top", L"Black Top"};
@@ -46,6 +52,11 @@ constexpr uint32_t kModeCount = 3;
 struct D2DFrame : EngineFrame {
     ComPtr<ID2D1Bitmap> bitmap;
 };
+
+D2D1_RECT_F ClipRect(const FilmRect& r) {
+    return D2D1::RectF(static_cast<float>(r.left), static_cast<float>(r.top), static_cast<float>(r.right),
+                       static_cast<float>(r.bottom));
+}
 
 ComPtr<IWICBitmapSource> ToPremultipliedBgra(IWICBitmapSource* source) {
     ComPtr<IWICFormatConverter> converter;
@@ -149,6 +160,8 @@ d2dengine::d2dengine(HWND window) : window_(window) {
         !textFormat_) {
         throw std::runtime_error("DirectWrite cannot make the text format");
     }
+    plan_.SetDestination(width_, height_);
+    plan_.SetReach(kFilmMargin, 0, kRectangleCost);
 }
 
 d2dengine::~d2dengine() = default;
@@ -163,37 +176,25 @@ void d2dengine::Resize() {
     width_ = client.right - client.left;
     height_ = client.bottom - client.top;
     hwndTarget_->Resize(D2D1::SizeU(static_cast<UINT32>(width_), static_cast<UINT32>(height_)));
-    RedrawAll();
+    plan_.SetDestination(width_, height_);
 }
 
 void d2dengine::InvalidatePicture() {
-    RedrawAll();
+    plan_.RedrawAll();
 }
 
 void d2dengine::BeginDraw() {
     target_->BeginDraw();
     drawing_ = true;
     backgroundOwed_ = false;
-    partial_ = !redrawAll_ && changedKnown_ && comparedFrame_;
-    drawnFrame_ = nullptr;
-    drawnBitmap_ = nullptr;
-    textDrawn_ = false;
+    plan_.BeginTick(true);
 }
 
 void d2dengine::EndDraw() {
     PayBackground();
     target_->EndDraw(nullptr, nullptr);
-    if (drawing_) {
-        if (drawnFrame_ && drawnFrame_ == comparedFrame_) {
-            diff_.Accept();
-        } else {
-            diff_.Reset();
-        }
-        // The tick after the overlay draws all too, to take the text away.
-        redrawAll_ = textDrawn_;
-    }
+    if (drawing_) plan_.EndTick();
     drawing_ = false;
-    partial_ = false;
 }
 
 void d2dengine::PaintBackground() {
@@ -225,42 +226,41 @@ bool d2dengine::Hides(ID2D1Bitmap* bitmap) const {
 void d2dengine::PayBackground() {
     if (!backgroundOwed_) return;
     backgroundOwed_ = false;
-    if (!partial_) {
+    if (!plan_.Partial()) {
         PaintBackground();
         return;
     }
-    for (const D2D1_RECT_F& r : changed_) {
-        target_->PushAxisAlignedClip(r, D2D1_ANTIALIAS_MODE_ALIASED);
+    for (const FilmRect& r : plan_.Rects()) {
+        target_->PushAxisAlignedClip(ClipRect(r), D2D1_ANTIALIAS_MODE_ALIASED);
         PaintBackground();
         target_->PopAxisAlignedClip();
     }
 }
 
 // A tick that began as a partial one draws the whole picture after all.
-void d2dengine::UpgradeToWholePicture() {
-    partial_ = false;
+void d2dengine::UpgradeToWholePicture(EngineFrame* drawnBefore) {
     backgroundOwed_ = true;
-    if (!drawnBitmap_) return;
-    if (Hides(drawnBitmap_)) backgroundOwed_ = false;
+    ID2D1Bitmap* bitmap = drawnBefore ? static_cast<D2DFrame*>(drawnBefore)->bitmap.Get() : nullptr;
+    if (!bitmap) return;
+    if (Hides(bitmap)) backgroundOwed_ = false;
     PayBackground();
-    PaintFrame(drawnBitmap_);
+    PaintFrame(bitmap);
 }
 
 void d2dengine::DrawFrame(EngineFrame* frame) {
     auto* own = static_cast<D2DFrame*>(frame);
     ID2D1Bitmap* bitmap = own ? own->bitmap.Get() : nullptr;
-    if (partial_ && frame != comparedFrame_) UpgradeToWholePicture();
-    drawnFrame_ = frame;
-    drawnBitmap_ = bitmap;
+    EngineFrame* drawnBefore = plan_.DrawnFrame();
+    if (plan_.DrawsFrame(frame)) UpgradeToWholePicture(drawnBefore);
     if (Hides(bitmap)) backgroundOwed_ = false;
     PayBackground();
     if (!bitmap) return;
-    if (!partial_) {
+    if (!plan_.Partial()) {
         PaintFrame(bitmap);
         return;
     }
-    for (const D2D1_RECT_F& r : changed_) {
-        target_->PushAxisAlignedClip(r, D2D1_ANTIALIAS_MODE_ALIASED);
+    for (const FilmRect& r : plan_.Rects()) {
+        target_->PushAxisAlignedClip(ClipRect(r), D2D1_ANTIALIAS_MODE_ALIASED);
         PaintFrame(bitmap);
         target_->PopAxisAlignedClip();
     }
@@ -268,9 +268,9 @@ void d2dengine::DrawFrame(EngineFrame* frame) {
 
 void d2dengine::DrawOverlayText(const wchar_t* text, uint32_t length) {
     if (!text || length == 0) return;
-    if (partial_) UpgradeToWholePicture();
+    EngineFrame* drawnBefore = plan_.DrawnFrame();
+    if (plan_.DrawsOverlay()) UpgradeToWholePicture(drawnBefore);
     PayBackground();
-    textDrawn_ = true;
     ComPtr<ID2D1SolidColorBrush> red;
     if (FAILED(target_->CreateSolidColorBrush(D2D1::ColorF(1.0f, 0.0f, 0.0f, 1.0f), &red))) return;
     target_->DrawText(text, length, textFormat_.Get(), DrawingRect(), red.Get(),
@@ -278,7 +278,7 @@ void d2dengine::DrawOverlayText(const wchar_t* text, uint32_t length) {
 }
 
 bool d2dengine::LoadBackground(const wchar_t* path) {
-    RedrawAll();
+    plan_.RedrawAll();
     loadedBackground_.Reset();
     if (!path || path[0] == L'\0' || !g_wicFactory) return false;
     ComPtr<IWICBitmapDecoder> decoder;
@@ -294,7 +294,7 @@ bool d2dengine::LoadBackground(const wchar_t* path) {
 }
 
 void d2dengine::CaptureBackground() {
-    RedrawAll();
+    plan_.RedrawAll();
     OwnedDC display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     if (!display.get() || !g_wicFactory) return;
     int width = GetDeviceCaps(display.get(), HORZRES);
@@ -385,8 +385,6 @@ ComPtr<ID2D1Bitmap> d2dengine::TakeBitmap(int32_t width, int32_t height) {
 EngineFrame* d2dengine::CreateFrame(const uint8_t* data, uint32_t size,
                                     int32_t width, int32_t height, uint32_t bitCount) {
     if (bitCount != 8 || !data) return nullptr;
-    comparedFrame_ = nullptr;
-    changedKnown_ = false;
     if (!DecodeFrame(data, size, width, height)) return nullptr;
     std::unique_ptr<D2DFrame> frame(new (std::nothrow) D2DFrame);
     if (!frame) return nullptr;
@@ -395,28 +393,13 @@ EngineFrame* d2dengine::CreateFrame(const uint8_t* data, uint32_t size,
         FAILED(frame->bitmap->CopyFromMemory(nullptr, decodePixels_, static_cast<UINT32>(width) * 4))) {
         return nullptr;
     }
-    std::vector<FilmRect> changed;
-    changedKnown_ = diff_.Compare(data, size, width, height, &changed);
-    // Linear interpolation reads one neighbour; DestinationRect adds one
-    // more for rounding.
-    constexpr int32_t kMargin = 1;
-    ToDestinationRegion(&changed, width, height, width_, height_, kMargin);
-    changed_.clear();
-    for (const FilmRect& r : changed) {
-        changed_.push_back(D2D1::RectF(static_cast<float>(r.left), static_cast<float>(r.top),
-                                       static_cast<float>(r.right), static_cast<float>(r.bottom)));
-    }
-    comparedFrame_ = frame.get();
+    plan_.FrameMade(frame.get(), data, size, width, height);
     return frame.release();
 }
 
 void d2dengine::DeleteFrame(EngineFrame* frame) {
     if (!frame) return;
-    if (frame == comparedFrame_) comparedFrame_ = nullptr;
-    if (frame == drawnFrame_) {
-        drawnFrame_ = nullptr;
-        drawnBitmap_ = nullptr;
-    }
+    plan_.FrameDeleted(frame);
     std::unique_ptr<D2DFrame> own(static_cast<D2DFrame*>(frame));
     if (own->bitmap) spareBitmap_ = std::move(own->bitmap);
 }
@@ -443,7 +426,7 @@ int d2dengine::GetParam1Option(uint32_t index, wchar_t* buffer, uint32_t capacit
 
 void d2dengine::SetParam1(uint32_t index) {
     if (index < kModeCount) mode_ = index;
-    RedrawAll();
+    plan_.RedrawAll();
 }
 
 uint32_t d2dengine::GetParam2Count() {
@@ -460,5 +443,5 @@ int d2dengine::GetParam2Option(uint32_t, wchar_t*, uint32_t) {
 }
 
 void d2dengine::SetParam2(uint32_t) {
-    RedrawAll();
+    plan_.RedrawAll();
 }

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engines/FrameDiff.h"
+#include "engines/RedrawPlan.h"
 #include "engines/GdiGuards.h"
 #include "engines/gengine.h"
 
@@ -71,8 +71,7 @@ private:
     void PaintFrame(ID2D1Bitmap* bitmap);
     void PayBackground();
     bool Hides(ID2D1Bitmap* bitmap) const;
-    void UpgradeToWholePicture();
-    void RedrawAll() { redrawAll_ = true; }
+    void UpgradeToWholePicture(EngineFrame* drawnBefore);
 
     HWND window_;
     Microsoft::WRL::ComPtr<ID2D1HwndRenderTarget> hwndTarget_;
@@ -94,18 +93,8 @@ private:
     int32_t decodeWidth_ = 0, decodeHeight_ = 0;
     Microsoft::WRL::ComPtr<ID2D1Bitmap> spareBitmap_;
 
-    // The changed region (see gdiplusengine): destination rectangles that do
-    // not overlap, drawn each under an aliased clip.
-    FrameDiff diff_;
-    std::vector<D2D1_RECT_F> changed_;
-    bool changedKnown_ = false;
-    const EngineFrame* comparedFrame_ = nullptr;
-    const EngineFrame* drawnFrame_ = nullptr;
-    ID2D1Bitmap* drawnBitmap_ = nullptr;
+    RedrawPlan plan_;
     bool drawing_ = false;
-    bool redrawAll_ = true;
-    bool partial_ = false;
-    bool textDrawn_ = false;
     // DrawBackground was called and nothing has been drawn over it yet.
     bool backgroundOwed_ = false;
 };

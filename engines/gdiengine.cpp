@@ -30,6 +30,8 @@ constexpr uint32_t kOptionCount = 4;
 
 // Film pixels around a change that a stretch may still read.
 constexpr int32_t kStretchMargin = 1;
+// One more rectangle costs a copy to the window and a part of the clip region.
+constexpr int64_t kRectangleCost = 256;
 const UINT kOptionStringIds[kOptionCount] = {IDS_GDI_WHITE, IDS_GDI_BLACK, IDS_GDI_UNCHANGED, IDS_GDI_INVERT};
 
 int LoadLabel(UINT id, wchar_t* buffer, uint32_t capacity) {
@@ -144,11 +146,13 @@ gdiengine::gdiengine(HWND window) : window_(window) {
     overlayFont_.reset(CreateFontW(72, 0, 1, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                    0, 0, 0, 0, L"Meiryo"));
     MakeBackBuffer();
+    plan_.SetDestination(width_, height_);
+    plan_.SetReach(kStretchMargin, 0, kRectangleCost);
 }
 
 gdiengine::~gdiengine() = default;
 
-void gdiengine::InvalidatePicture() { redrawAll_ = true; }
+void gdiengine::InvalidatePicture() { plan_.RedrawAll(); }
 
 void gdiengine::MakeBackBuffer() {
     backBufferDc_.reset();
@@ -169,62 +173,50 @@ void gdiengine::Resize() {
     invertedDc_.reset();
     invertedBitmap_.reset();
     MakeBackBuffer();
-    redrawAll_ = true;
+    plan_.SetDestination(width_, height_);
 }
 
 void gdiengine::BeginDraw() {
     backBufferMode_ = true;
-    drawnFrame_ = nullptr;
-    frameDrawn_ = false;
-    overlayDrawn_ = false;
-    partial_ = SelectChangedRegion();
-}
-
-bool gdiengine::SelectChangedRegion() {
-    region_.clear();
     // Without a background each draw lands on the last picture, so only a
     // whole draw gives the same pixels as before.
-    if (redrawAll_ || !changedKnown_ || !comparedFrame_ || !backgroundDc_ || !backBufferBitmap_.get())
-        return false;
-    const GdiFrame* frame = static_cast<const GdiFrame*>(comparedFrame_);
+    plan_.BeginTick(backgroundDc_ && backBufferBitmap_.get());
+    SelectChangedRegion();
+}
+
+void gdiengine::SelectChangedRegion() {
+    if (!plan_.Partial()) return;
     clipRegion_.reset(CreateRectRgn(0, 0, 0, 0));
-    if (!clipRegion_.get()) return false;
-    for (const FilmRect& changed : changed_) {
-        const FilmRect d = DestinationRect(changed, frame->info.header.biWidth, frame->info.header.biHeight,
-                                           width_, height_, kStretchMargin);
-        if (d.left >= d.right || d.top >= d.bottom) continue;
-        region_.push_back(RECT{d.left, d.top, d.right, d.bottom});
-        GdiObject<HRGN> part(CreateRectRgn(d.left, d.top, d.right, d.bottom));
-        if (!part.get() || CombineRgn(clipRegion_.get(), clipRegion_.get(), part.get(), RGN_OR) == ERROR) {
+    for (const FilmRect& r : plan_.Rects()) {
+        GdiObject<HRGN> part(CreateRectRgn(r.left, r.top, r.right, r.bottom));
+        if (!clipRegion_.get() || !part.get() ||
+            CombineRgn(clipRegion_.get(), clipRegion_.get(), part.get(), RGN_OR) == ERROR) {
             clipRegion_.reset();
-            region_.clear();
-            return false;
+            plan_.TurnWhole();
+            return;
         }
     }
     SelectClipRgn(backBufferDc_.get(), clipRegion_.get());
-    return true;
 }
 
 void gdiengine::EndPartialDraw() {
     SelectClipRgn(backBufferDc_.get(), nullptr);
     clipRegion_.reset();
-    partial_ = false;
 }
 
-// A draw that began partial but draws more than the changed frame (another
-// frame, the overlay) falls back to the whole picture.
-void gdiengine::DrawWholePicture() {
+// A tick that began partial but draws more than the changed frame (another
+// frame, the overlay) draws the whole picture.
+void gdiengine::DrawWholePicture(EngineFrame* drawnBefore) {
     EndPartialDraw();
-    region_.clear();
     DrawBackground();
-    if (frameDrawn_) DrawFrame(drawnFrame_);
+    if (drawnBefore) DrawFrame(drawnBefore);
 }
 
 void gdiengine::EndDraw() {
     if (!backBufferMode_) return;
-    lastDrawPartial_ = partial_;
-    if (partial_) {
-        for (const RECT& r : region_) {
+    lastDrawPartial_ = plan_.Partial();
+    if (plan_.Partial()) {
+        for (const FilmRect& r : plan_.Rects()) {
             BitBlt(windowDc_.get(), r.left, r.top, r.right - r.left, r.bottom - r.top, backBufferDc_.get(), r.left,
                    r.top, SRCCOPY);
         }
@@ -233,22 +225,11 @@ void gdiengine::EndDraw() {
         BitBlt(windowDc_.get(), 0, 0, width_, height_, backBufferDc_.get(), 0, 0, SRCCOPY);
     }
     backBufferMode_ = false;
-    // The window now shows the compared frame: later frames are compared with it.
-    if (frameDrawn_ && drawnFrame_ && drawnFrame_ == comparedFrame_) {
-        diff_.Accept();
-        changed_.clear();
-        redrawAll_ = overlayDrawn_;
-    } else {
-        diff_.Reset();
-        redrawAll_ = true;
-    }
+    plan_.EndTick();
 }
 
 void gdiengine::DrawBackground() {
-    if (!backBufferMode_) {
-        redrawAll_ = true;
-        diff_.Reset();
-    }
+    if (!backBufferMode_) plan_.DrawnOutsideTick();
     if (!backgroundDc_) return;
     StretchBlt(Target(), 0, 0, width_, height_, backgroundDc_, 0, 0, backgroundWidth_, backgroundHeight_,
                SRCCOPY);
@@ -256,12 +237,10 @@ void gdiengine::DrawBackground() {
 
 void gdiengine::DrawFrame(EngineFrame* frame) {
     if (!backBufferMode_) {
-        redrawAll_ = true;
-        diff_.Reset();
+        plan_.DrawnOutsideTick();
     } else {
-        if (partial_ && frame != comparedFrame_) DrawWholePicture();
-        drawnFrame_ = frame;
-        frameDrawn_ = true;
+        EngineFrame* drawnBefore = plan_.DrawnFrame();
+        if (plan_.DrawsFrame(frame)) DrawWholePicture(drawnBefore);
     }
     if (!frame || mode_.rasterOperation == 0) return;
     const GdiFrame* f = static_cast<const GdiFrame*>(frame);
@@ -284,10 +263,11 @@ void gdiengine::DrawFrame(EngineFrame* frame) {
     // the inverted frame is drawn into a bitmap of its own first.
     HDC inverted = InvertedFrameDc();
     if (!inverted) return;
-    if (partial_) SelectClipRgn(inverted, clipRegion_.get());
+    const bool clipped = backBufferMode_ && plan_.Partial();
+    if (clipped) SelectClipRgn(inverted, clipRegion_.get());
     StretchDIBits(inverted, 0, 0, width_, height_, 0, 0, frameWidth, frameHeight, f->data, info,
                   DIB_RGB_COLORS, NOTSRCCOPY);
-    if (partial_) SelectClipRgn(inverted, nullptr);
+    if (clipped) SelectClipRgn(inverted, nullptr);
     if (mode_.invertDestinationFirst)
         StretchBlt(target, 0, 0, width_, height_, inverted, 0, 0, width_, height_, DSTINVERT);
     StretchBlt(target, 0, 0, width_, height_, inverted, 0, 0, width_, height_, mode_.rasterOperation);
@@ -310,11 +290,12 @@ HDC gdiengine::InvertedFrameDc() {
 
 void gdiengine::DrawOverlayText(const wchar_t* text, uint32_t length) {
     if (!text || length == 0) return;
-    // The text's cells lie outside the changed region, and the next picture
-    // must cover them again.
-    if (partial_ && backBufferMode_) DrawWholePicture();
-    overlayDrawn_ = true;
-    redrawAll_ = true;
+    if (!backBufferMode_) {
+        plan_.DrawnOutsideTick();
+    } else {
+        EngineFrame* drawnBefore = plan_.DrawnFrame();
+        if (plan_.DrawsOverlay()) DrawWholePicture(drawnBefore);
+    }
     TextOutW(Target(), 0, 0, text, length > INT_MAX ? INT_MAX : static_cast<int>(length));
 }
 
@@ -322,7 +303,7 @@ bool gdiengine::LoadBackground(const wchar_t* path) {
     if (image_ && backgroundDc_ == image_->dc()) backgroundDc_ = nullptr;
     image_.reset();
     image_ = BackgroundImage::Load(path, windowDc_.get());
-    redrawAll_ = true;
+    plan_.RedrawAll();
     if (!image_) return false;
     captureDc_.reset();
     captureBitmap_.reset();
@@ -338,7 +319,7 @@ void gdiengine::CaptureBackground() {
     captureBitmap_.reset();
     // The capture replaces a loaded image for good, so the image can go.
     image_.reset();
-    redrawAll_ = true;
+    plan_.RedrawAll();
 
     OwnedDC display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     if (!display.get()) return;
@@ -363,18 +344,13 @@ EngineFrame* gdiengine::CreateFrame(const uint8_t* data, uint32_t size, int32_t 
     // the borrowed bytes afresh at every draw.
     GdiFrame* frame = new (std::nothrow) GdiFrame(data, size, width, height);
     if (!frame) return nullptr;
-    changedKnown_ = diff_.Compare(data, size, width, height, &changed_);
-    comparedFrame_ = frame;
+    plan_.FrameMade(frame, data, size, width, height);
     return frame;
 }
 
 void gdiengine::DeleteFrame(EngineFrame* frame) {
     if (!frame) return;
-    if (frame == comparedFrame_) {
-        comparedFrame_ = nullptr;
-        changedKnown_ = false;
-    }
-    if (frame == drawnFrame_) drawnFrame_ = nullptr;
+    plan_.FrameDeleted(frame);
     delete static_cast<GdiFrame*>(frame);
 }
 
@@ -389,7 +365,7 @@ int gdiengine::GetParam1Option(uint32_t index, wchar_t* buffer, uint32_t capacit
 }
 
 void gdiengine::SetParam1(uint32_t index) {
-    redrawAll_ = true;
+    plan_.RedrawAll();
     param1_ = index;
     mode_ = ChooseGdiDrawMode(param1_, param2_);
 }
@@ -405,7 +381,7 @@ int gdiengine::GetParam2Option(uint32_t index, wchar_t* buffer, uint32_t capacit
 }
 
 void gdiengine::SetParam2(uint32_t index) {
-    redrawAll_ = true;
+    plan_.RedrawAll();
     param2_ = index;
     mode_ = ChooseGdiDrawMode(param1_, param2_);
 }

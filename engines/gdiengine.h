@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "engines/FrameDiff.h"
+#include "engines/RedrawPlan.h"
 #include "engines/GdiGuards.h"
 #include "engines/gengine.h"
 
@@ -65,10 +65,10 @@ private:
 
     void MakeBackBuffer();
     HDC Target() const { return backBufferMode_ ? backBufferDc_.get() : windowDc_.get(); }
-    // The window pixels the last compared frame changed, as a clip region of
-    // the back buffer; false when the whole picture must be drawn.
-    bool SelectChangedRegion();
-    void DrawWholePicture();
+    // The window pixels this tick draws as the back buffer's clip region;
+    // the tick turns whole when no region can be had.
+    void SelectChangedRegion();
+    void DrawWholePicture(EngineFrame* drawnBefore);
     void EndPartialDraw();
     HDC InvertedFrameDc();
 
@@ -95,21 +95,9 @@ private:
     uint32_t param1_ = 0;
     uint32_t param2_ = 0;
 
-    // Drawing only what changed: the frame on screen is known to diff_ once
-    // drawn and shown; comparedFrame_ is the frame whose changes changed_
-    // holds (film rectangles), changedKnown_ false when it must be drawn whole.
-    FrameDiff diff_;
-    std::vector<FilmRect> changed_;
-    const EngineFrame* comparedFrame_ = nullptr;
-    bool changedKnown_ = false;
-    bool redrawAll_ = true;
-    bool partial_ = false;
+    RedrawPlan plan_;
     bool lastDrawPartial_ = false;
-    bool overlayDrawn_ = false;
-    std::vector<RECT> region_;     // the window rectangles of a partial draw
-    GdiObject<HRGN> clipRegion_;   // the same as a region
-    EngineFrame* drawnFrame_ = nullptr;
-    bool frameDrawn_ = false;
+    GdiObject<HRGN> clipRegion_;   // the window rectangles of a partial tick as a region
     // The inverted frame of the inverting modes, kept at the window's size.
     GdiBitmap invertedBitmap_;
     OwnedDC invertedDc_;

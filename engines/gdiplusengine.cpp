@@ -75,8 +75,14 @@ std::unique_ptr<Gdiplus::Bitmap> MakeBitmap(const BITMAPINFO* info, void* bits) 
     return MakeGdiplus<Gdiplus::Bitmap>(info, bits);
 }
 
-// Edge pixels a smoothing mode reads beyond a changed film pixel.
-constexpr int32_t kSmoothingMargin = 3;
+// Edge pixels a smoothing mode reads beyond a changed film pixel; when it
+// shrinks the film, Windows' HQ Bicubic filters first and reaches about
+// two window pixels instead.
+constexpr int32_t kSmoothingFilmMargin = 3;
+constexpr int32_t kSmoothingWindowMargin = 2;
+// One more rectangle costs a GDI+ bitmap and Graphics of its own and a copy
+// to the window; in the smoothing modes a conversion of the whole film too.
+constexpr int64_t kRectangleCost = 4096;
 constexpr uint32_t kOpaqueBlack = 0xFF000000u;
 
 // Bytes per row of an uncompressed 8-bit DIB.
@@ -182,6 +188,7 @@ gdiplusengine::gdiplusengine(HWND window) : window_(window) {
     if (!windowGraphics_) throw std::runtime_error("GDI+ cannot draw on the window");
     MakeBackBuffer();
     if (!backGraphics_) throw std::runtime_error("GDI+ cannot make the back buffer");
+    SetReach();
 }
 
 gdiplusengine::~gdiplusengine() {
@@ -195,7 +202,6 @@ void gdiplusengine::MakeBackBuffer() {
     backGraphics_.reset();
     backBitmap_.reset();
     backSurface_.reset();
-    RedrawAll();
     RECT client = {};
     GetClientRect(window_, &client);
     left_ = client.left;
@@ -204,6 +210,7 @@ void gdiplusengine::MakeBackBuffer() {
     // pictures never leave a blended seam on the last row or column.
     drawWidth_ = client.right - client.left + 1;
     drawHeight_ = client.bottom - client.top + 1;
+    plan_.SetDestination(drawWidth_, drawHeight_);
 
     auto surface = std::make_unique<Surface>();
     if (!surface->Make(drawWidth_, drawHeight_)) return;
@@ -224,18 +231,20 @@ Gdiplus::Graphics* gdiplusengine::Target() const {
     return backBufferMode_ && backGraphics_ ? backGraphics_.get() : windowGraphics_.get();
 }
 
-void gdiplusengine::RedrawAll() {
-    redrawAll_ = true;
-}
-
 void gdiplusengine::InvalidatePicture() {
-    RedrawAll();
+    plan_.RedrawAll();
 }
 
-// What is on the window no longer follows the frames: the next tick draws all.
-void gdiplusengine::ForgetShownFrame() {
-    diff_.Reset();
-    RedrawAll();
+void gdiplusengine::SetReach() {
+    if (interpolation_ == Gdiplus::InterpolationModeNearestNeighbor) {
+        plan_.SetReach(0, 0, kRectangleCost);
+    } else {
+        plan_.SetReach(kSmoothingFilmMargin, kSmoothingWindowMargin, kRectangleCost, true);
+    }
+}
+
+Gdiplus::Rect gdiplusengine::WindowRect(const FilmRect& r) const {
+    return Gdiplus::Rect(left_ + r.left, top_ + r.top, r.right - r.left, r.bottom - r.top);
 }
 
 void gdiplusengine::Resize() {
@@ -244,33 +253,23 @@ void gdiplusengine::Resize() {
 
 void gdiplusengine::BeginDraw() {
     backBufferMode_ = true;
-    partial_ = backGraphics_ && !redrawAll_ && changedKnown_ && comparedFrame_;
-    drawnFrame_ = nullptr;
-    drawnBitmap_ = nullptr;
-    textDrawn_ = false;
+    plan_.BeginTick(backGraphics_ != nullptr);
 }
 
 void gdiplusengine::EndDraw() {
     if (backBufferMode_ && backSurface_) {
         WindowDC window(window_);
-        if (partial_) {
-            for (const Gdiplus::Rect& r : changed_) {
-                BitBlt(window.get(), r.X, r.Y, r.Width, r.Height, backSurface_->dc.get(), r.X - left_, r.Y - top_,
-                       SRCCOPY);
+        if (plan_.Partial()) {
+            for (const FilmRect& r : plan_.Rects()) {
+                BitBlt(window.get(), left_ + r.left, top_ + r.top, r.right - r.left, r.bottom - r.top,
+                       backSurface_->dc.get(), r.left, r.top, SRCCOPY);
             }
         } else {
             BitBlt(window.get(), left_, top_, drawWidth_, drawHeight_, backSurface_->dc.get(), 0, 0, SRCCOPY);
         }
-        if (drawnFrame_ && drawnFrame_ == comparedFrame_) {
-            diff_.Accept();
-        } else {
-            diff_.Reset();
-        }
-        // The tick after the overlay draws all too, to take the text away.
-        redrawAll_ = textDrawn_;
     }
+    if (backBufferMode_) plan_.EndTick();
     backBufferMode_ = false;
-    partial_ = false;
 }
 
 gdiplusengine::Surface* gdiplusengine::ScaledBackground() {
@@ -296,7 +295,7 @@ gdiplusengine::Surface* gdiplusengine::ScaledBackground() {
 // the stretched background copied pixel for pixel, or opaque black.
 void gdiplusengine::DrawBackground() {
     if (!backBufferMode_ || !backSurface_) {
-        ForgetShownFrame();
+        plan_.DrawnOutsideTick();
         if (Surface* scaled = ScaledBackground()) {
             WindowDC window(window_);
             BitBlt(window.get(), left_, top_, drawWidth_, drawHeight_, scaled->dc.get(), 0, 0, SRCCOPY);
@@ -306,8 +305,8 @@ void gdiplusengine::DrawBackground() {
         windowGraphics_->FillRectangle(&black, DrawingRect());
         return;
     }
-    if (partial_) {
-        for (const Gdiplus::Rect& r : changed_) PaintBackground(r);
+    if (plan_.Partial()) {
+        for (const FilmRect& r : plan_.Rects()) PaintBackground(WindowRect(r));
     } else {
         PaintBackground(DrawingRect());
     }
@@ -333,33 +332,32 @@ void gdiplusengine::PaintBackground(const Gdiplus::Rect& area) {
 
 // A tick that began as a partial one draws the whole picture after all:
 // the background again, and the frame already drawn.
-void gdiplusengine::UpgradeToWholePicture() {
-    partial_ = false;
+void gdiplusengine::UpgradeToWholePicture(EngineFrame* drawnBefore) {
     PaintBackground(DrawingRect());
-    if (drawnBitmap_) backGraphics_->DrawImage(drawnBitmap_, DrawingRect());
+    Gdiplus::Bitmap* bitmap = drawnBefore ? static_cast<GdiplusFrame*>(drawnBefore)->bitmap() : nullptr;
+    if (bitmap) backGraphics_->DrawImage(bitmap, DrawingRect());
 }
 
 void gdiplusengine::DrawFrame(EngineFrame* frame) {
     auto* own = static_cast<GdiplusFrame*>(frame);
     Gdiplus::Bitmap* bitmap = own ? own->bitmap() : nullptr;
     if (!backBufferMode_ || !backGraphics_) {
-        ForgetShownFrame();
+        plan_.DrawnOutsideTick();
         if (bitmap) windowGraphics_->DrawImage(bitmap, DrawingRect());
         return;
     }
-    if (partial_ && frame != comparedFrame_) UpgradeToWholePicture();
-    drawnFrame_ = frame;
-    drawnBitmap_ = bitmap;
+    EngineFrame* drawnBefore = plan_.DrawnFrame();
+    if (plan_.DrawsFrame(frame)) UpgradeToWholePicture(drawnBefore);
     if (!bitmap) return;
-    if (!partial_) {
+    if (!plan_.Partial()) {
         backGraphics_->DrawImage(bitmap, DrawingRect());
         return;
     }
     // GDI+ samples every pixel of its target for a stretched draw, clipped
     // or not; so each changed rectangle gets a Graphics of its own on the
     // back buffer's pixels there, and the whole picture is drawn into it.
-    for (const Gdiplus::Rect& r : changed_) {
-        const Gdiplus::Rect inside = Intersection(Gdiplus::Rect(r.X - left_, r.Y - top_, r.Width, r.Height),
+    for (const FilmRect& r : plan_.Rects()) {
+        const Gdiplus::Rect inside = Intersection(Gdiplus::Rect(r.left, r.top, r.right - r.left, r.bottom - r.top),
                                                   Gdiplus::Rect(0, 0, drawWidth_, drawHeight_));
         if (inside.Width <= 0 || inside.Height <= 0) continue;
         uint32_t* corner = backSurface_->pixels + static_cast<size_t>(inside.Y) * drawWidth_ + inside.X;
@@ -403,10 +401,10 @@ void gdiplusengine::DrawFilmPart(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* f
 void gdiplusengine::DrawOverlayText(const wchar_t* text, uint32_t length) {
     if (!text || length == 0) return;
     if (backBufferMode_ && backGraphics_) {
-        if (partial_) UpgradeToWholePicture();
-        textDrawn_ = true;
+        EngineFrame* drawnBefore = plan_.DrawnFrame();
+        if (plan_.DrawsOverlay()) UpgradeToWholePicture(drawnBefore);
     } else {
-        ForgetShownFrame();
+        plan_.DrawnOutsideTick();
     }
     std::unique_ptr<Gdiplus::Font> font = OverlayFont();
     if (!font) return;
@@ -417,7 +415,7 @@ void gdiplusengine::DrawOverlayText(const wchar_t* text, uint32_t length) {
 
 // A path that does not load leaves no loaded picture, whatever was loaded before.
 bool gdiplusengine::LoadBackground(const wchar_t* path) {
-    RedrawAll();
+    plan_.RedrawAll();
     backgroundImage_.reset();
     scaledBackground_.reset();
     if (!path || path[0] == L'\0' || wcsnlen(path, MAX_PATH) == MAX_PATH) return false;
@@ -428,7 +426,7 @@ bool gdiplusengine::LoadBackground(const wchar_t* path) {
 }
 
 void gdiplusengine::CaptureBackground() {
-    RedrawAll();
+    plan_.RedrawAll();
     OwnedDC display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     if (!display.get()) return;
     int width = GetDeviceCaps(display.get(), HORZRES);
@@ -514,29 +512,13 @@ EngineFrame* gdiplusengine::CreateFrame(const uint8_t* data, uint32_t size,
     }
     if (!gdiplusTakesRle_) frame->decoded = Decode(rle, data);
 
-    comparedFrame_ = nullptr;
-    changedKnown_ = false;
-    if (frame->bitmap()) {
-        std::vector<FilmRect> changed;
-        changedKnown_ = diff_.Compare(data, size, width, height, &changed);
-        changed_.clear();
-        const int32_t margin = interpolation_ == Gdiplus::InterpolationModeNearestNeighbor ? 0 : kSmoothingMargin;
-        ToDestinationRegion(&changed, width, height, drawWidth_, drawHeight_, margin);
-        for (const FilmRect& d : changed) {
-            changed_.emplace_back(left_ + d.left, top_ + d.top, d.right - d.left, d.bottom - d.top);
-        }
-        comparedFrame_ = frame.get();
-    }
+    if (frame->bitmap()) plan_.FrameMade(frame.get(), data, size, width, height);
     return frame.release();
 }
 
 void gdiplusengine::DeleteFrame(EngineFrame* frame) {
     if (!frame) return;
-    if (frame == comparedFrame_) comparedFrame_ = nullptr;
-    if (frame == drawnFrame_) {
-        drawnFrame_ = nullptr;
-        drawnBitmap_ = nullptr;
-    }
+    plan_.FrameDeleted(frame);
     std::unique_ptr<GdiplusFrame> own(static_cast<GdiplusFrame*>(frame));
     if (own->decoded) spareDecoded_ = std::move(own->decoded);
 }
@@ -557,7 +539,8 @@ void gdiplusengine::SetParam1(uint32_t index) {
     if (index > kInterpolationDefaultAlias) return;
     interpolation_ = index < kInterpolationCount ? kInterpolationModes[index] : Gdiplus::InterpolationModeDefault;
     scaledBackground_.reset();
-    RedrawAll();
+    plan_.RedrawAll();
+    SetReach();
     windowGraphics_->SetInterpolationMode(interpolation_);
     if (backGraphics_) backGraphics_->SetInterpolationMode(interpolation_);
 }
@@ -576,5 +559,5 @@ int gdiplusengine::GetParam2Option(uint32_t index, wchar_t* buffer, uint32_t cap
 
 void gdiplusengine::SetParam2(uint32_t index) {
     foregroundColor_ = index;
-    RedrawAll();
+    plan_.RedrawAll();
 }

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "engines/FrameDiff.h"
+#include "engines/RedrawPlan.h"
 #include "engines/GdiGuards.h"
 #include "engines/gengine.h"
 
@@ -66,11 +66,11 @@ private:
     void MakeBackBuffer();
     Gdiplus::Graphics* Target() const;
     Surface* ScaledBackground();
-    void RedrawAll();
+    void SetReach();
+    Gdiplus::Rect WindowRect(const FilmRect& r) const;
     void PaintBackground(const Gdiplus::Rect& area);
-    void UpgradeToWholePicture();
+    void UpgradeToWholePicture(EngineFrame* drawnBefore);
     void DrawFilmPart(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* film, const Gdiplus::Rect& area);
-    void ForgetShownFrame();
     std::unique_ptr<GdiplusDecodedFrame> TakeDecoded(int32_t width, int32_t height);
     std::unique_ptr<GdiplusDecodedFrame> Decode(const GreyBitmapInfo& rle, const uint8_t* data);
     bool SetPalette(Gdiplus::Bitmap& bitmap);
@@ -105,16 +105,5 @@ private:
     std::vector<uint8_t> palette_;  // for paletteColor_
     uint32_t paletteColor_ = 0;
 
-    // The changed region: what the frame made last differs from the frame on
-    // the window, in back-buffer pixels. Only a tick that draws that frame
-    // with nothing else changed draws and shows just these rectangles.
-    FrameDiff diff_;
-    std::vector<Gdiplus::Rect> changed_;
-    bool changedKnown_ = false;
-    const EngineFrame* comparedFrame_ = nullptr;
-    const EngineFrame* drawnFrame_ = nullptr;
-    Gdiplus::Bitmap* drawnBitmap_ = nullptr;
-    bool redrawAll_ = true;     // the next tick draws the whole picture
-    bool partial_ = false;      // this tick draws only changed_
-    bool textDrawn_ = false;    // this tick has the overlay
+    RedrawPlan plan_;
 };

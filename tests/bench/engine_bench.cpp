@@ -4,8 +4,10 @@
 // frames, and prints milliseconds per frame and ratios, and for each engine
 // the milliseconds of each call of the tick. Two films: one that changes
 // little from frame to frame (the film named on the command line, else a
-// walking silhouette) and one whose every pixel changes every frame. Last,
-// what a Direct2D tick that draws nothing costs: the floor of that engine.
+// walking silhouette), one whose every pixel changes every frame, and one of
+// a few hundred dots that all move every frame (rain, snow). Each engine is
+// also timed drawing every tick whole, which partial redraws must not lose
+// to. Last, what a Direct2D tick that draws nothing costs: that engine's floor.
 #include <windows.h>
 
 #include <algorithm>
@@ -103,7 +105,8 @@ struct Timing {
 
 // Times each call of the engine's ticks through the film; every call ends
 // with GdiFlush, so GDI work is counted in the call that asked for it.
-Timing TimeEngine(const EngineCase& engineCase, HWND window, animreader& reader, uint32_t frames) {
+// `whole`: every tick draws the whole picture.
+Timing TimeEngine(const EngineCase& engineCase, HWND window, animreader& reader, uint32_t frames, bool whole) {
     Timing timing;
     std::unique_ptr<gengine> engine = engineCase.make(window);
     if (!engine) return timing;
@@ -120,6 +123,7 @@ Timing TimeEngine(const EngineCase& engineCase, HWND window, animreader& reader,
     auto tick = [&](uint32_t i) {
         EngineFrame* frame = nullptr;
         timed(kCreateFrame, [&] { frame = reader.ReadFrame(i % reader.FrameCount(), engine.get()); });
+        if (whole) engine->InvalidatePicture();
         timed(kBeginDraw, [&] { engine->BeginDraw(); });
         timed(kDrawBackground, [&] { engine->DrawBackground(); });
         timed(kDrawFrame, [&] { engine->DrawFrame(frame); });
@@ -166,6 +170,19 @@ double TimeBareStretch(HWND window, animreader& reader, uint32_t frames) {
     return watch.Ms() / frames;
 }
 
+// A few hundred dots of 3 x 3 film pixels, each moving every frame.
+GreyPicture Scattered(int32_t width, int32_t height, uint32_t step) {
+    constexpr uint32_t kDots = 300;
+    GreyPicture picture(width, height);
+    for (uint32_t i = 0; i < kDots; ++i) {
+        const uint32_t seed = i * 2654435761u;
+        const int32_t x = static_cast<int32_t>((seed % 1000 * width / 1000 + step * (1 + i % 3)) % (width - 3));
+        const int32_t y = static_cast<int32_t>((seed / 1000 % 1000 * height / 1000 + step * (2 + i % 4)) % (height - 3));
+        picture.Fill(x, y, x + 3, y + 3, 255);
+    }
+    return picture;
+}
+
 // Milliseconds of a Direct2D tick that draws nothing: what its render
 // target costs to present the picture, before anything is drawn. Negative
 // when Direct2D cannot serve the window.
@@ -193,16 +210,18 @@ void Report(const char* film, animreader& reader, HWND window, uint32_t frames, 
                 reader.Width(), reader.Height(), reader.FrameCount(), frames, kCaseBudgetMs / 1000.0, kWindowWidth,
                 kWindowHeight);
     std::printf("%-28s %8.3f ms/frame\n", "bare StretchDIBits", bareMs);
-    std::printf("%-28s %8s %7s |", "engine (ms per tick, per call)", "tick", "x bare");
+    std::printf("%-28s %8s %7s %8s |", "engine (ms per tick, per call)", "tick", "x bare", "whole");
     for (const char* name : kCallNames) std::printf(" %7s", name);
     std::printf("\n");
     for (const EngineCase& engineCase : cases) {
-        const Timing timing = TimeEngine(engineCase, window, reader, frames);
+        const Timing timing = TimeEngine(engineCase, window, reader, frames, false);
         if (timing.tickMs < 0) {
             std::printf("%-28s unavailable\n", engineCase.name);
             continue;
         }
-        std::printf("%-28s %8.3f %7.2f |", engineCase.name, timing.tickMs, timing.tickMs / bareMs);
+        const Timing whole = TimeEngine(engineCase, window, reader, frames, true);
+        std::printf("%-28s %8.3f %7.2f %8.3f |", engineCase.name, timing.tickMs, timing.tickMs / bareMs,
+                    whole.tickMs);
         for (double ms : timing.callMs) std::printf(" %7.3f", ms);
         std::printf("\n");
         std::fflush(stdout);
@@ -223,10 +242,12 @@ int main(int argc, char** argv) {
     TestWindow window(kWindowWidth, kWindowHeight);
     ScratchDir dir;
 
-    FilmBuilder walking(kFilmWidth, kFilmHeight), everyPixel(kFilmWidth, kFilmHeight);
+    FilmBuilder walking(kFilmWidth, kFilmHeight), everyPixel(kFilmWidth, kFilmHeight),
+        scattered(kFilmWidth, kFilmHeight);
     for (uint32_t i = 0; i < kFilmFrames; ++i) {
         walking.Add(Silhouette(kFilmWidth, kFilmHeight, i));
         everyPixel.Add(Stripes(kFilmWidth, kFilmHeight, i));
+        scattered.Add(Scattered(kFilmWidth, kFilmHeight, i));
     }
     std::wstring little = dir.File(L"walking.nxl");
     const std::wstring changing = dir.File(L"every-pixel.nxl");
@@ -248,6 +269,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     Report("film whose every pixel changes", reader, window.hwnd(), frames, only);
+    reader.Close();
+    const std::wstring dots = dir.File(L"scattered.nxl");
+    if (!scattered.Write(dots) || !reader.Open(dots.c_str())) {
+        std::fprintf(stderr, "cannot write or open the scattered film\n");
+        return 1;
+    }
+    Report("scattered film (300 dots moving every frame)", reader, window.hwnd(), frames, only);
     const double presentMs = TimeDirect2DPresent(window.hwnd());
     if (presentMs >= 0) {
         std::printf("\nDirect2D tick that draws nothing (BeginDraw, EndDraw: the present alone) %8.3f ms\n",

@@ -1,13 +1,16 @@
-// The changed region between two frames: what the engines redraw. Frames are
-// made with the film encoder; every changed pixel must lie in a rectangle,
-// and the rectangles stay few.
+// The changed region between two frames and the plan of each tick built on
+// it: what the engines redraw. Frames are made with the film encoder; every
+// changed pixel must lie in a rectangle, and the rectangles stay few.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "common/GreyFrames.h"
 #include "engines/FrameDiff.h"
+#include "engines/RedrawPlan.h"
 #include "format/Rle8.h"
 
 namespace {
@@ -273,6 +276,103 @@ TEST(FrameDiff, MakeDisjointCoversTheUnionOnce) {
     std::vector<FilmRect> none;
     MakeDisjoint(&none);
     EXPECT_TRUE(none.empty());
+}
+
+// Sequences of events, as an engine meets them, and what each tick draws:
+// W the whole picture, P only what changed. Letters A to C make a frame of
+// that picture and draw it in a tick; D and E are 300 dots that all move.
+// Before a letter: i a repaint, parameter or background; r a new size; o the
+// line over the picture; x a draw straight on the window; n no background
+// under a part; s the tick draws the frame made before.
+struct PlanCase {
+    const char* name;
+    const char* events;
+    const char* ticks;
+};
+
+class RedrawPlanSequence : public ::testing::TestWithParam<PlanCase> {};
+
+Picture PlanPicture(char letter) {
+    Picture p(240, 180);
+    if (letter == 'B' || letter == 'C') p.At(letter == 'B' ? 30 : 200, 40) = 0;
+    if (letter == 'D' || letter == 'E') {
+        for (int32_t i = 0; i < 300; ++i) p.At((i * 37 + (letter == 'E')) % 238, (i * 53) % 178) = 0;
+    }
+    return p;
+}
+
+TEST_P(RedrawPlanSequence, EachTickDrawsWhatItMust) {
+    struct Frame : EngineFrame {};
+    RedrawPlan plan;
+    plan.SetDestination(480, 360);
+    plan.SetReach(1, 0, 4096);
+    std::string ticks, pending;
+    Frame frames[2];
+    int next = 0;
+    for (const char* e = GetParam().events; *e; ++e) {
+        if (*e == 'i') plan.RedrawAll();
+        if (*e == 'r') plan.SetDestination(480, 360);
+        if (*e == 'x') plan.DrawnOutsideTick();
+        if (!std::isupper(static_cast<unsigned char>(*e))) {
+            pending += *e;
+            continue;
+        }
+        const std::vector<uint8_t> stream = PlanPicture(*e).Stream();
+        Frame* made = &frames[next];
+        plan.FrameMade(made, stream.data(), uint32_t(stream.size()), 240, 180);
+        plan.BeginTick(pending.find('n') == std::string::npos);
+        plan.DrawsFrame(pending.find('s') == std::string::npos ? made : &frames[1 - next]);
+        if (pending.find('o') != std::string::npos) plan.DrawsOverlay();
+        ticks += plan.Partial() ? 'P' : 'W';
+        plan.EndTick();
+        if (pending.find('s') != std::string::npos) next = 1 - next;
+        pending.clear();
+    }
+    EXPECT_EQ(GetParam().ticks, ticks);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RedrawPlan, RedrawPlanSequence,
+    ::testing::Values(PlanCase{"FirstWholeThenWhatChanged", "ABCB", "WPPP"},
+                      PlanCase{"RepaintParameterOrBackground", "ABiCB", "WPWP"},
+                      PlanCase{"NewSize", "ABrC", "WPW"},
+                      PlanCase{"LineOverThePictureAndTheTickAfter", "ABoCBC", "WPWWP"},
+                      PlanCase{"DrawOutsideATick", "ABxCB", "WPWP"},
+                      PlanCase{"NoBackgroundUnderAPart", "ABnCB", "WPWP"},
+                      PlanCase{"AnotherFrameThanTheOneCompared", "ABsCB", "WPWW"},
+                      PlanCase{"ScatteredChangesCostMoreThanAWhole", "ADEDB", "WWWWW"}),
+    [](const ::testing::TestParamInfo<PlanCase>& info) { return std::string(info.param.name); });
+
+// A changed film pixel's rectangle reaches as far as the engine's filter:
+// the film pixels around it, or the window pixels when the film shrinks.
+TEST(RedrawPlan, RectanglesReachTheLargerOfFilmAndWindowMargins) {
+    struct Row {
+        int32_t filmWidth, filmHeight, destWidth, destHeight;
+        int32_t left, right;  // what the window rectangle must at least cover, from the column
+    };
+    // The changed film column is the middle one: shrunk to a sixth of a pixel at window column 150, the
+    // filter reaches two window pixels; grown four times, three film pixels.
+    for (const Row& row : {Row{1920, 1080, 300, 169, 150 - 3, 151 + 3}, Row{480, 270, 1920, 1080, 948, 976}}) {
+        struct Frame : EngineFrame {} shown, next;
+        RedrawPlan plan;
+        plan.SetDestination(row.destWidth, row.destHeight);
+        plan.SetReach(3, 2, 0);
+        Picture a(row.filmWidth, row.filmHeight), b = a;
+        b.At(row.filmWidth / 2, row.filmHeight / 2) = 0;
+        for (Frame* frame : {&shown, &next}) {
+            const std::vector<uint8_t> stream = (frame == &shown ? a : b).Stream();
+            plan.FrameMade(frame, stream.data(), uint32_t(stream.size()), row.filmWidth, row.filmHeight);
+            plan.BeginTick(true);
+            plan.DrawsFrame(frame);
+            if (frame == &next) {
+                ASSERT_TRUE(plan.Partial());
+                ASSERT_EQ(1u, plan.Rects().size());
+                EXPECT_LE(plan.Rects()[0].left, row.left) << row.destWidth;
+                EXPECT_GE(plan.Rects()[0].right, row.right) << row.destWidth;
+            }
+            plan.EndTick();
+        }
+    }
 }
 
 }  // namespace
