@@ -44,6 +44,8 @@ constexpr int32_t kFilmMargin = 1;
 // One more rectangle costs a clip and a draw call of the whole bitmap.
 constexpr int64_t kRectangleCost = 4096;
 
+constexpr float kPixelDpi = 96.0f;
+
 const wchar_t kParam1Name[] = L"Mode";
 const wchar_t kParam2Name[] = L"No Settings";
 const wchar_t* const kModeLabels[] = {L"No Translucent", L"White Top", L"Black Top"};
@@ -90,6 +92,14 @@ std::wstring TextFamily() {
         GetTextFaceW(screen.get(), LF_FACESIZE, face);
     }
     return face[0] && HasFamily(face) ? face : kPreferred;
+}
+
+// The line's 48 device-independent pixels (1/96 inch) in pixels of the display.
+float TextPixels() {
+    constexpr float kTextDips = 48.0f;
+    WindowDC screen(nullptr);
+    const int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
+    return dpi > 0 ? kTextDips * static_cast<float>(dpi) / kPixelDpi : kTextDips;
 }
 
 }  // namespace
@@ -139,9 +149,11 @@ d2dengine::d2dengine(HWND window) : window_(window) {
     // Some drivers refuse the red-first layout for a window target; the
     // blue-first one with the same premultiplied alpha draws the same.
     for (DXGI_FORMAT format : {DXGI_FORMAT_R8G8B8A8_UNORM, DXGI_FORMAT_B8G8R8A8_UNORM}) {
+        // At 96 DPI one unit is one pixel whatever the display's scale, as the drawing rectangle and the
+        // changed rectangles are counted (the default, the desktop's DPI, would stretch them all).
         D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
             D2D1_RENDER_TARGET_TYPE_HARDWARE, D2D1::PixelFormat(format, D2D1_ALPHA_MODE_PREMULTIPLIED),
-            0.0f, 0.0f, D2D1_RENDER_TARGET_USAGE_NONE, D2D1_FEATURE_LEVEL_DEFAULT);
+            kPixelDpi, kPixelDpi, D2D1_RENDER_TARGET_USAGE_NONE, D2D1_FEATURE_LEVEL_DEFAULT);
         if (SUCCEEDED(g_d2dFactory->CreateHwndRenderTarget(&properties, &hwndProperties, &hwndTarget_)) &&
             hwndTarget_) {
             pixelFormat_ = format;
@@ -156,7 +168,7 @@ d2dengine::d2dengine(HWND window) : window_(window) {
     if (!g_writeFactory ||
         FAILED(g_writeFactory->CreateTextFormat(TextFamily().c_str(), nullptr, DWRITE_FONT_WEIGHT_NORMAL,
                                                 DWRITE_FONT_STYLE_NORMAL, DWRITE_FONT_STRETCH_NORMAL,
-                                                48.0f, L"ja_JP", &textFormat_)) ||
+                                                TextPixels(), L"ja_JP", &textFormat_)) ||
         !textFormat_) {
         throw std::runtime_error("DirectWrite cannot make the text format");
     }

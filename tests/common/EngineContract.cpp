@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/ChildProcess.h"
 #include "common/EngineTestKit.h"
 #include "common/FilmBuilder.h"
 #include "common/ProcessResources.h"
@@ -50,6 +51,38 @@ void ExpectQuadrants(const TestWindow& window, const std::function<COLORREF(int 
             << names[quadrant] << " is " << std::hex << got << ", expected " << expected(quadrant) << std::dec;
     }
 }
+
+// A registry DWORD pinned for the scope, then put back as it was (or deleted).
+class ScopedDword {
+public:
+    ScopedDword(HKEY root, const wchar_t* key, const wchar_t* name, DWORD value) : name_(name) {
+        if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr) !=
+            ERROR_SUCCESS) {
+            key_ = nullptr;
+            return;
+        }
+        DWORD size = sizeof old_;
+        had_ = RegQueryValueExW(key_, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) == ERROR_SUCCESS;
+        RegSetValueExW(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    }
+    ~ScopedDword() {
+        if (!key_) return;
+        if (had_) {
+            RegSetValueExW(key_, name_, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof old_);
+        } else {
+            RegDeleteValueW(key_, name_);
+        }
+        RegCloseKey(key_);
+    }
+    ScopedDword(const ScopedDword&) = delete;
+    ScopedDword& operator=(const ScopedDword&) = delete;
+
+private:
+    const wchar_t* name_;
+    HKEY key_ = nullptr;
+    DWORD old_ = 0;
+    bool had_ = false;
+};
 
 int Width(const RECT& r) { return r.right > r.left ? r.right - r.left : 0; }
 int Height(const RECT& r) { return r.bottom > r.top ? r.bottom - r.top : 0; }
@@ -199,6 +232,29 @@ TEST_P(EngineContract, OverlayTextIsRedOfTheDesignedSizeAtTheTopLeft) {
     } else {
         EXPECT_EQ(0, Width(cells)) << "the text has no background box";
     }
+}
+
+// The pictures and the text keep their places and sizes on a display scaled
+// to 150 %: this program runs those cases again, for this engine, with the
+// scale pinned (Wine takes it at a process's start).
+TEST_P(EngineContract, PicturesAndTextHoldOnADisplayScaledTo150Percent) {
+    if (Env("NOXEL_CONTRACT_SCALED") == "1") {
+        EXPECT_DOUBLE_EQ(144.0, PointsToPixels(72)) << "the scale reached this run";
+        return;
+    }
+    ScopedDword user(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", 144);
+    ScopedDword machine(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts",
+                        L"LogPixels", 144);
+    const std::wstring name(GetParam().name.begin(), GetParam().name.end());
+    std::wstring filter = L"--gtest_filter=";
+    for (const wchar_t* test : {L"FramesAndBackgroundsAreUprightAndUnmirrored", L"OverlayTextIsRedOfTheDesignedSizeAtTheTopLeft",
+                                L"PicturesAndTextHoldOnADisplayScaledTo150Percent"}) {
+        filter += std::wstring(L"*/EngineContract.") + test + L"/" + name + L":";
+    }
+    SetEnvironmentVariableW(L"NOXEL_CONTRACT_SCALED", L"1");
+    const DWORD code = RunSelf(filter, 300000);
+    SetEnvironmentVariableW(L"NOXEL_CONTRACT_SCALED", nullptr);
+    EXPECT_EQ(0u, code) << "the cases at 144 DPI failed: see the run's output above";
 }
 
 // Direct2D under Wine frees a deleted engine's textures on a thread of its
