@@ -22,8 +22,8 @@ public:
     void SetDestination(int32_t width, int32_t height);
     // How far the engine's drawing of a changed film pixel reaches: `filmPixels` of the film around it, and
     // at least `windowPixels` of the window. `rectangleCost`: what drawing one more rectangle costs beyond
-    // its own pixels (a clip, a copy), in window pixels drawn; `readsWholeFilm`: each rectangle costs as many
-    // more as the film has pixels (an engine that converts the whole film for each).
+    // its own pixels (a clip, a copy), in window pixels drawn; `readsWholeFilm`: each rectangle costs an
+    // eighth of the film's pixels more (an engine that converts the whole film for each).
     void SetReach(int32_t filmPixels, int32_t windowPixels, int64_t rectangleCost, bool readsWholeFilm = false);
 
     // The next tick draws the whole picture.

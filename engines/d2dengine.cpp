@@ -41,8 +41,8 @@ Proc LoadExport(const wchar_t* library, const char* name) {
 // Linear interpolation reads one neighbour; DestinationRect adds one more
 // for rounding.
 constexpr int32_t kFilmMargin = 1;
-// One more rectangle costs a clip and a draw call of the whole bitmap.
-constexpr int64_t kRectangleCost = 4096;
+// One more rectangle costs two clips and two draw calls of whole bitmaps.
+constexpr int64_t kRectangleCost = 16384;
 
 constexpr float kPixelDpi = 96.0f;
 

@@ -31,7 +31,7 @@ constexpr uint32_t kOptionCount = 4;
 // Film pixels around a change that a stretch may still read.
 constexpr int32_t kStretchMargin = 1;
 // One more rectangle costs a copy to the window and a part of the clip region.
-constexpr int64_t kRectangleCost = 256;
+constexpr int64_t kRectangleCost = 1024;
 const UINT kOptionStringIds[kOptionCount] = {IDS_GDI_WHITE, IDS_GDI_BLACK, IDS_GDI_UNCHANGED, IDS_GDI_INVERT};
 
 int LoadLabel(UINT id, wchar_t* buffer, uint32_t capacity) {

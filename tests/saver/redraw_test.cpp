@@ -224,7 +224,7 @@ protected:
     ScratchDir dir_;
     std::wstring film_ = dir_.File(L"walk.nxl");
     saver_tests::SettingsScope settings_;
-    TestWindow window_{90, 70, 20, 20};
+    TestWindow window_{180, 140, 20, 20};
     std::unique_ptr<player> player_;
     CountingGdi* engine_ = nullptr;
 };
