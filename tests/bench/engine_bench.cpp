@@ -188,7 +188,8 @@ GreyPicture Scattered(int32_t width, int32_t height, uint32_t step) {
     for (uint32_t i = 0; i < kDots; ++i) {
         const uint32_t seed = i * 2654435761u;
         const int32_t x = static_cast<int32_t>((seed % 1000 * width / 1000 + step * (1 + i % 3)) % (width - 3));
-        const int32_t y = static_cast<int32_t>((seed / 1000 % 1000 * height / 1000 + step * (2 + i % 4)) % (height - 3));
+        const int32_t y =
+            static_cast<int32_t>((seed / 1000 % 1000 * height / 1000 + step * (2 + i % 4)) % (height - 3));
         picture.Fill(x, y, x + 3, y + 3, 255);
     }
     return picture;

@@ -247,7 +247,8 @@ TEST_P(EngineContract, PicturesAndTextHoldOnADisplayScaledTo150Percent) {
                         L"LogPixels", 144);
     const std::wstring name(GetParam().name.begin(), GetParam().name.end());
     std::wstring filter = L"--gtest_filter=";
-    for (const wchar_t* test : {L"FramesAndBackgroundsAreUprightAndUnmirrored", L"OverlayTextIsRedOfTheDesignedSizeAtTheTopLeft",
+    for (const wchar_t* test : {L"FramesAndBackgroundsAreUprightAndUnmirrored",
+                                L"OverlayTextIsRedOfTheDesignedSizeAtTheTopLeft",
                                 L"PicturesAndTextHoldOnADisplayScaledTo150Percent"}) {
         filter += std::wstring(L"*/EngineContract.") + test + L"/" + name + L":";
     }

@@ -270,7 +270,8 @@ TEST_F(GdiplusEngineTest, LoadBackgroundRefusesBadPathsAndFiles) {
     // Each refusal drops the image loaded before.
     std::vector<wchar_t> unterminated(261, L'a');
     unterminated[260] = L'\0';
-    for (const wchar_t* path : {static_cast<const wchar_t*>(nullptr), L"", unterminated.data()}) {
+    const wchar_t* longPath = unterminated.data();
+    for (const wchar_t* path : {static_cast<const wchar_t*>(nullptr), L"", longPath}) {
         ASSERT_TRUE(engine_->LoadBackground(image.c_str()));
         EXPECT_FALSE(engine_->LoadBackground(path));
         Tick(nullptr);
