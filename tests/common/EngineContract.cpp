@@ -190,7 +190,7 @@ TEST_P(EngineContract, OverlayTextIsRedOfTheDesignedSizeAtTheTopLeft) {
     EXPECT_EQ(0, Width(show(0).BoundsOf(kRed, 40))) << "an empty text draws nothing";
     const WindowPixels one = show(1);
     const WindowPixels five = show(5);
-    SaveShot(window.hwnd(), L"overlay-" + std::wstring(engineCase.name.begin(), engineCase.name.end()));
+    SaveShot(five, L"overlay-" + std::wstring(engineCase.name.begin(), engineCase.name.end()));
 
     const double em = engineCase.textEmPixels();
     const RECT first = one.BoundsOf(kRed, 40), all = five.BoundsOf(kRed, 40);

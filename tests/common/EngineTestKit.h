@@ -71,27 +71,6 @@ inline void DrawPicture(gengine& engine, EngineFrame* frame, const wchar_t* text
     engine.EndDraw();
 }
 
-// Saves the window's client area as NOXEL_SCREENSHOTS\<name>.png for people
-// to look at; false when the run has no screenshot folder.
-inline bool SaveShot(HWND window, const std::wstring& name) {
-    const std::string folder = Env("NOXEL_SCREENSHOTS");
-    if (folder.empty()) return false;
-    CreateDirectoryW(WinePath(folder).c_str(), nullptr);
-    return SaveWindowPng(window, WinePath(folder) + L"\\" + name + L".png");
-}
-
-// How many pixels of the window's client area, sampled every `step` pixels
-// across and down, are within `tolerance` of `color`.
-inline int CountPixelsNear(const TestWindow& window, COLORREF color, int tolerance, int step = 2) {
-    RECT client = {};
-    GetClientRect(window.hwnd(), &client);
-    int count = 0;
-    for (int y = 0; y < client.bottom; y += step)
-        for (int x = 0; x < client.right; x += step)
-            if (Near(color, window.Pixel(x, y), tolerance)) ++count;
-    return count;
-}
-
 // A topmost window over the whole primary display in one colour, or in four
 // quadrants of their own colours, for tests of screen captures. The
 // constructor returns once the screen shows it: Wine puts a window's GDI

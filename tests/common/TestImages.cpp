@@ -1,5 +1,6 @@
 #include "common/TestImages.h"
 
+#include "common/TestSupport.h"
 #include "common/TestWindow.h"
 
 #include <gdiplus.h>
@@ -149,6 +150,13 @@ bool Pixels::SavePng(const std::wstring& path) const {
     Gdiplus::Bitmap bitmap(width_, height_, width_ * 4, PixelFormat32bppRGB,
                            reinterpret_cast<BYTE*>(const_cast<uint32_t*>(pixels_.data())));
     return SaveBitmap(bitmap, path, L"image/png");
+}
+
+bool SaveShot(const Pixels& pixels, const std::wstring& name) {
+    const std::string folder = Env("NOXEL_SCREENSHOTS");
+    if (folder.empty()) return false;
+    CreateDirectoryW(WinePath(folder).c_str(), nullptr);
+    return pixels.SavePng(WinePath(folder) + L"\\" + name + L".png");
 }
 
 std::string Difference(const Pixels& a, const Pixels& b) {

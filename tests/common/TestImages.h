@@ -67,6 +67,10 @@ using WindowPixels = Pixels;
 // "" when equal; otherwise how many pixels differ and where the first is.
 std::string Difference(const Pixels& a, const Pixels& b);
 
+// Saves the pixels as NOXEL_SCREENSHOTS\<name>.png for people to look at;
+// false when the run has no screenshot folder.
+bool SaveShot(const Pixels& pixels, const std::wstring& name);
+
 // Saves what the window's client area shows as a PNG file.
 inline bool SaveWindowPng(HWND window, const std::wstring& path) { return Pixels(window).SavePng(path); }
 

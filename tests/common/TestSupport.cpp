@@ -1,5 +1,6 @@
 #include "common/TestSupport.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace testing_support {
@@ -28,18 +29,24 @@ ScratchDir::ScratchDir() {
 }
 
 ScratchDir::~ScratchDir() {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((path_ + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-            std::wstring f = path_ + L"\\" + fd.cFileName;
-            SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW(f.c_str());
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
+    for (const std::wstring& name : Files()) {
+        SetFileAttributesW(File(name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(File(name).c_str());
     }
     RemoveDirectoryW(path_.c_str());
+}
+
+std::vector<std::wstring> ScratchDir::Files() const {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(File(L"*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {

@@ -26,6 +26,8 @@ public:
     ScratchDir& operator=(const ScratchDir&) = delete;
     const std::wstring& path() const { return path_; }
     std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+    // The names of the files in it, sorted.
+    std::vector<std::wstring> Files() const;
 private:
     std::wstring path_;
 };

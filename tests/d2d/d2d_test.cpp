@@ -231,6 +231,6 @@ TEST(D2DScreenshots, DISABLED_EveryMode) {
         engine.SetParam1(mode);
         ScopedFrame frame(engine, Silhouette(80, 60, 3));
         PresentSteadily(engine, window, [&] { DrawPicture(engine, frame.get()); });
-        EXPECT_TRUE(SaveShot(window.hwnd(), L"d2d-mode" + std::to_wstring(mode)));
+        EXPECT_TRUE(SaveShot(Pixels(window.hwnd()), L"d2d-mode" + std::to_wstring(mode)));
     }
 }

@@ -45,10 +45,6 @@ RegValues StoredSettings() {
     };
 }
 
-void Store(std::initializer_list<std::pair<const std::wstring, RegValue>> values) {
-    WriteSettingsKey(RegValues(values));
-}
-
 struct ControlRow {
     int id;
     const wchar_t* className;
@@ -244,7 +240,7 @@ TEST_F(ConfigDialog, CancelAndCloseWriteNothing) {
 }
 
 TEST_F(ConfigDialog, EngineSwitchRefillsBothParameterLists) {
-    Store({{L"Param1", Number(1)}, {L"Param2", Number(0)}});
+    WriteSettingsKey({{L"Param1", Number(1)}, {L"Param2", Number(0)}});
     InProcessDialog d;
     ASSERT_TRUE(d.shown());
     EXPECT_EQ(L"白の動作", d.Text(IDC_PARAM1_LABEL));
@@ -279,7 +275,7 @@ TEST_F(ConfigDialog, EngineSwitchRefillsBothParameterLists) {
 }
 
 TEST_F(ConfigDialog, StoredParameterPastTheNewEnginesListLeavesItUnselected) {
-    Store({{L"Param1", Number(5)}, {L"Param2", Number(3)}});
+    WriteSettingsKey({{L"Param1", Number(5)}, {L"Param2", Number(3)}});
     InProcessDialog d;
     ASSERT_TRUE(d.shown());
     EXPECT_EQ(CB_ERR, d.Selection(IDC_PARAM1));  // GDI has four options
@@ -321,7 +317,7 @@ TEST_F(ConfigDialog, OnlyASelectionChangeSwitchesTheEngine) {
 TEST_F(ConfigDialog, StoredVolumeSurvivesRepeatedOk) {
     const std::pair<uint32_t, int> kShown[] = {{32767, 50}, {40000, 61}, {65535, 100}, {0, 0}, {655, 1}};
     for (const auto& [volume, position] : kShown) {
-        Store({{L"Volume", Number(volume)}});
+        WriteSettingsKey({{L"Volume", Number(volume)}});
         uint32_t saved = volume;
         for (int round = 0; round < 3; ++round) {
             InProcessDialog d;
@@ -342,7 +338,7 @@ TEST_F(ConfigDialog, StoredVolumeSurvivesRepeatedOk) {
 // An empty parameter list (Direct2D has no second parameter) keeps the
 // stored value, so that GDI still draws the film after switching back.
 TEST_F(ConfigDialog, OkWithAnEmptyParameterListKeepsTheStoredValue) {
-    Store({{L"Engine", Number(0)}, {L"Param1", Number(1)}, {L"Param2", Number(3)}});
+    WriteSettingsKey({{L"Engine", Number(0)}, {L"Param1", Number(1)}, {L"Param2", Number(3)}});
     {
         InProcessDialog d;
         ASSERT_TRUE(d.shown());
@@ -365,7 +361,7 @@ TEST_F(ConfigDialog, OkWithAnEmptyParameterListKeepsTheStoredValue) {
 // The saver plays such a value with GDI too; OK leaves it as stored unless
 // the user picks an engine.
 TEST_F(ConfigDialog, EngineOutsideTheListShowsGdi) {
-    Store({{L"Engine", Number(7)}, {L"Param1", Number(2)}});
+    WriteSettingsKey({{L"Engine", Number(7)}, {L"Param1", Number(2)}});
     InProcessDialog d;
     ASSERT_TRUE(d.shown());
     EXPECT_EQ(0, d.Selection(IDC_ENGINE));

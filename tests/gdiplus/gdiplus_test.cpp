@@ -304,7 +304,8 @@ TEST(GdiplusScreenshots, DISABLED_EveryInterpolationModeInBothColours) {
             ScopedFrame frame(engine, Silhouette(80, 60, 3));
             DrawPicture(engine, frame.get());
             window.Pump();
-            EXPECT_TRUE(SaveShot(window.hwnd(), std::wstring(L"gdiplus-") + names[mode] + (color ? L"-black" : L"-white")));
+            const std::wstring name = std::wstring(L"gdiplus-") + names[mode] + (color ? L"-black" : L"-white");
+            EXPECT_TRUE(SaveShot(Pixels(window.hwnd()), name));
         }
     }
 }

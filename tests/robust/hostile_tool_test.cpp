@@ -19,12 +19,11 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using tool_test::kEarlierFilm;
 using testing_support::Le32;
 using testing_support::ReadFileBytes;
 using testing_support::ScratchDir;
 using testing_support::WriteFileBytes;
-
-const Bytes kEarlierFilm = {'N', 'o', 'X', 'l', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0};
 
 // What a refused image's line ends with.
 const char* const kMessages[] = {"...broken\r\n",       "...Is Not Bitmap File(",  "...brokeninfo\r\n",
@@ -38,9 +37,7 @@ protected:
         const std::wstring film = out_.File(L"a.nxl");
         if (!WriteFileBytes(film, kEarlierFilm) || !WriteFileBytes(images_.File(L"a0000000.bmp"), image))
             return "cannot write the files";
-        const tool_test::ToolRun run = tool_test::RunConsoleProgram(
-            testing_support::WinePath(testing_support::Env("NOXEL_BIN")) + L"\\NoxelTool.exe",
-            {images_.path(), L"a"}, out_.path(), 10000);
+        const tool_test::ToolRun run = tool_test::RunTool({images_.path(), L"a"}, out_.path(), 10000);
         ++runs_;
         if (run.exitCode == 0) {
             ++made_;
@@ -53,7 +50,7 @@ protected:
         });
         if (!known || !run.err.empty()) return "unclear message: " + run.out + run.err;
         if (ReadFileBytes(film) != kEarlierFilm) return "the earlier film changed";
-        if (FileCount() != 1) return "a file was left beside the film";
+        if (out_.Files().size() != 1) return "a file was left beside the film";
         return "";
     }
 
@@ -66,17 +63,6 @@ protected:
             film.data() + 28, film.size() - 28, std::max<int32_t>(1, static_cast<int32_t>(Le32(film, 8))), 1);
         if (!frame.ended || frame.used != film.size() - 28) return "a stream that does not end";
         return "";
-    }
-
-    int FileCount() const {
-        int count = 0;
-        WIN32_FIND_DATAW found;
-        HANDLE find = FindFirstFileW(out_.File(L"*").c_str(), &found);
-        if (find == INVALID_HANDLE_VALUE) return 0;
-        do count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
-        while (FindNextFileW(find, &found));
-        FindClose(find);
-        return count;
     }
 
     void Report(const char* what) const {

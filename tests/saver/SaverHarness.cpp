@@ -90,33 +90,6 @@ int ReadFrameNumber(const RECT& area) {
     return value;
 }
 
-bool WriteSolidBmp(const std::wstring& path, int width, int height, COLORREF colour) {
-    const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3u + 3u) & ~3u;
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof(info);
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biSizeImage = rowBytes * static_cast<uint32_t>(height);
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof(file) + sizeof(info);
-    file.bfSize = file.bfOffBits + info.biSizeImage;
-    std::vector<uint8_t> bytes(file.bfSize, 0);
-    memcpy(bytes.data(), &file, sizeof(file));
-    memcpy(bytes.data() + sizeof(file), &info, sizeof(info));
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = bytes.data() + file.bfOffBits + y * rowBytes;
-        for (int x = 0; x < width; ++x) {
-            row[x * 3] = GetBValue(colour);
-            row[x * 3 + 1] = GetGValue(colour);
-            row[x * 3 + 2] = GetRValue(colour);
-        }
-    }
-    return testing_support::WriteFileBytes(path, bytes);
-}
-
 void PressKey(WORD virtualKey) {
     INPUT keys[2] = {};
     keys[0].type = INPUT_KEYBOARD;

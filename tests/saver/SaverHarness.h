@@ -67,7 +67,9 @@ bool WriteCountingFilm(const std::wstring& path, uint32_t frameCount);
 int ReadFrameNumber(const RECT& area);
 
 // A solid-colour BMP file to lay the film over.
-bool WriteSolidBmp(const std::wstring& path, int width, int height, COLORREF colour);
+inline bool WriteSolidBmp(const std::wstring& path, int width, int height, COLORREF colour) {
+    return testing_support::WriteTwoColourImage(path, L"image/bmp", width, height, colour, colour);
+}
 
 // Input as a user makes it, through the system's input queue.
 void PressKey(WORD virtualKey);

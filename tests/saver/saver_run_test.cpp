@@ -98,13 +98,6 @@ std::vector<std::vector<Sample>> SplitPasses(const std::vector<Sample>& samples)
     return passes;
 }
 
-void SaveScreenshot(const ScreenGrab& grab, const std::wstring& name) {
-    const std::string folder = Env("NOXEL_SCREENSHOTS");
-    if (!folder.empty()) {
-        EXPECT_TRUE(grab.SavePng(WinePath(folder) + L"\\" + name));
-    }
-}
-
 // The film of every run: 60 frames (two seconds) that show their number.
 class SaverRun : public ::testing::Test {
 protected:
@@ -187,7 +180,7 @@ TEST_P(EngineRun, FilmFillsTheScreenAtThirtyFramesASecondAndLoops) {
         // The frame-rate line shows with the first picture drawn in full.
         ScreenGrab all(screen);
         WaitUntil([&] { return (all = ScreenGrab(screen)).Count({0, 0, 400, 100}, IsRed) > 200; }, 10000);
-        SaveScreenshot(all, c.screenshot);
+        testing_support::SaveShot(all, c.screenshot);
         // Stretched, not letterboxed: the marker half reaches the bottom, the
         // halves meet at the middle. The points keep clear of the edges by
         // more than half a film pixel (the interpolation modes differ there).
@@ -235,9 +228,9 @@ TEST_P(EngineRun, FilmFillsTheScreenAtThirtyFramesASecondAndLoops) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineRun,
-                         ::testing::Values(EngineCase{0, 0, 2, L"saver-gdi.png"},     // white, unchanged
-                                           EngineCase{1, 5, 0, L"saver-gdiplus.png"},  // nearest, white
-                                           EngineCase{2, 1, 0, L"saver-d2d.png"}),     // white top
+                         ::testing::Values(EngineCase{0, 0, 2, L"saver-gdi"},     // white, unchanged
+                                           EngineCase{1, 5, 0, L"saver-gdiplus"},  // nearest, white
+                                           EngineCase{2, 1, 0, L"saver-d2d"}),     // white top
                          [](const ::testing::TestParamInfo<EngineCase>& info) {
                              return std::to_string(info.param.engine);
                          });
@@ -356,9 +349,11 @@ TEST_F(SaverRun, AnEngineOutsideTheListPlaysWithGdi) {
     // The first column of the marker half is white in every frame.
     const RECT screen = ScreenRect();
     const POINT p = {screen.right / (2 * kColumns), screen.bottom * 3 / 4};
-    const COLORREF inverted = RGB(255 - GetRValue(kBackground), 255 - GetGValue(kBackground), 255 - GetBValue(kBackground));
-    EXPECT_TRUE(WaitUntil([&] { return testing_support::Near(inverted, ScreenGrab({p.x, p.y, p.x + 1, p.y + 1}).At(p.x, p.y), 24); }, 10000))
-        << "the film's white parts are not inverted as GDI inverts them";
+    const COLORREF inverted = RGB(255 - GetRValue(kBackground), 255 - GetGValue(kBackground),
+                                  255 - GetBValue(kBackground));
+    EXPECT_TRUE(WaitUntil([&] {
+        return testing_support::Near(inverted, ScreenGrab({p.x, p.y, p.x + 1, p.y + 1}).At(p.x, p.y), 24);
+    }, 10000)) << "the film's white parts are not inverted as GDI inverts them";
     EndWithKey(saver);
 }
 
@@ -497,7 +492,7 @@ TEST_F(PreviewRun, DISABLED_TheFilmFillsTheClientAreaInThisProcess) {
     if (shown) {
         PumpUntil([] { return false; }, 400);
         EXPECT_NE(first, ReadFrameNumber(Area())) << "the film moves";
-        SaveScreenshot(ScreenGrab(Area()), L"saver-preview.png");
+        testing_support::SaveShot(ScreenGrab(Area()), L"saver-preview");
         ExpectInputLeavesItRunning([&] { return !ended; });
     }
     parent_.reset();

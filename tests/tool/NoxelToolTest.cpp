@@ -16,6 +16,7 @@
 
 namespace {
 
+using tool_test::kEarlierFilm;
 using Bytes = std::vector<uint8_t>;
 using testing_support::Bmp8Options;
 using testing_support::Le32;
@@ -41,8 +42,6 @@ Bytes Cleared(Bytes pixels) {
     return pixels;
 }
 
-const Bytes kEarlierFilm = {'N', 'o', 'X', 'l', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0};
-
 class NoxelToolTest : public testing::Test {
 protected:
     std::wstring ImageName(int index, const std::wstring& stem = L"a") const {
@@ -54,26 +53,14 @@ protected:
     std::string Shown(int index) const { return Narrow(ImageName(index)); }
 
     tool_test::ToolRun Run(const std::vector<std::wstring>& arguments) {
-        std::wstring tool = testing_support::WinePath(testing_support::Env("NOXEL_BIN")) + L"\\NoxelTool.exe";
-        return tool_test::RunConsoleProgram(tool, arguments, out_.path());
+        return tool_test::RunTool(arguments, out_.path());
     }
     tool_test::ToolRun Encode(const std::wstring& stem = L"a") { return Run({images_.path(), stem}); }
 
     Bytes Film(const std::wstring& stem = L"a") const { return ReadFileBytes(out_.File(stem + L".nxl")); }
 
     // Every file in the output folder: the film and nothing else, or nothing.
-    std::vector<std::wstring> OutputFiles() const {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW found;
-        HANDLE find = FindFirstFileW(out_.File(L"*").c_str(), &found);
-        if (find == INVALID_HANDLE_VALUE) return names;
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::wstring> OutputFiles() const { return out_.Files(); }
 
     // A failed run: the earlier film as it was, no temporary file.
     void ExpectEarlierFilmKept() {

@@ -2,6 +2,7 @@
 #include "ToolRunner.h"
 
 #include "common/ChildProcess.h"
+#include "common/TestSupport.h"
 
 #include <map>
 #include <thread>
@@ -61,6 +62,11 @@ ToolRun RunConsoleProgram(const std::wstring& program, const std::vector<std::ws
     CloseHandle(outRead);
     CloseHandle(errRead);
     return run;
+}
+
+ToolRun RunTool(const std::vector<std::wstring>& arguments, const std::wstring& workDir, DWORD timeoutMs) {
+    return RunConsoleProgram(testing_support::WinePath(testing_support::Env("NOXEL_BIN")) + L"\\NoxelTool.exe",
+                             arguments, workDir, timeoutMs);
 }
 
 struct PipeImages::Instance {

@@ -23,6 +23,11 @@ struct ToolRun {
 // Runs `program` with `arguments` (each quoted) in the folder `workDir`.
 ToolRun RunConsoleProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
                           const std::wstring& workDir, DWORD timeoutMs = 60000);
+// The same for NoxelTool.exe of the test run.
+ToolRun RunTool(const std::vector<std::wstring>& arguments, const std::wstring& workDir, DWORD timeoutMs = 60000);
+
+// A film of no frames, put where a run's film goes to show what a failed run keeps.
+inline const std::vector<uint8_t> kEarlierFilm = {'N', 'o', 'X', 'l', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0};
 
 // Pipe images: each image is a named pipe \\.\pipe\<name>, with one pipe
 // instance per time the image may be opened; the n-th open gets the n-th
