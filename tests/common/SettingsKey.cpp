@@ -18,6 +18,16 @@ uint32_t RegValue::Number() const {
     return value;
 }
 
+void PrintTo(const RegValue& value, std::ostream* out) {
+    *out << "type " << value.type << ", ";
+    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ) {
+        for (wchar_t c : value.Text()) *out << (c < 128 ? static_cast<char>(c) : '?');
+        *out << " (" << value.data.size() << " bytes)";
+        return;
+    }
+    for (uint8_t b : value.data) *out << static_cast<int>(b) << ' ';
+}
+
 RegValues ReadSettingsKey() {
     RegValues values;
     HKEY key = nullptr;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct RegValue {
     std::wstring Text() const;
     uint32_t Number() const;
 };
+
+// For test messages: the type, then the text or the bytes.
+void PrintTo(const RegValue& value, std::ostream* out);
 
 using RegValues = std::map<std::wstring, RegValue>;
 

@@ -70,7 +70,7 @@ TEST_F(ScrConfiguration, OkSavesEveryEditedSettingAndExitsWithOne) {
         {L"BackGroundImageFilePath", Text(image_)}, {L"Engine", Number(1)}, {L"Param1", Number(4)},
         {L"Param2", Number(1)}, {L"BGM", Number(0)}, {L"DisplayFrameRate", Number(1)},
         {L"Volume", Number(75u * 65535u / 100u)}};
-    EXPECT_TRUE(written == ReadSettingsKey());
+    EXPECT_EQ(written, ReadSettingsKey());
 }
 
 TEST_F(ScrConfiguration, CancelSavesNothingAndExitsWithTwo) {
@@ -85,7 +85,7 @@ TEST_F(ScrConfiguration, CancelSavesNothingAndExitsWithTwo) {
     d.MoveSlider(90);
     d.Click(IDCANCEL);
     EXPECT_EQ(2u, d.ExitCode());
-    EXPECT_TRUE(before == ReadSettingsKey());
+    EXPECT_EQ(before, ReadSettingsKey());
 }
 
 // Direct2D cannot be set up (here Wine is told not to load its library), so the

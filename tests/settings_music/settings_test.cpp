@@ -50,7 +50,7 @@ TEST_F(SettingsStore, AbsentKeyGivesDefaultsAndSaveWritesAllNine) {
         {L"Param1", Number(0)},                    {L"Param2", Number(2)},
         {L"BGM", Number(1)},                       {L"DisplayFrameRate", Number(0)},
         {L"Volume", Number(0xFFFF)}};
-    EXPECT_TRUE(expected == ReadSettingsKey());
+    EXPECT_EQ(expected, ReadSettingsKey());
 }
 
 TEST_F(SettingsStore, SavedValuesComeBackUnchanged) {
@@ -115,7 +115,7 @@ TEST_F(SettingsStore, SaveOfABufferFilledToTheBrimStaysInsideIt) {
     s.Load();
     std::fill(s.NoxelFilePath, s.NoxelFilePath + kPathChars, L'a');  // no terminator at all
     s.Save();
-    EXPECT_TRUE(Text(std::wstring(kPathChars, L'a')) == ReadSettingsKey()[L"NoxelFilePath"]);
+    EXPECT_EQ(Text(std::wstring(kPathChars, L'a')), ReadSettingsKey()[L"NoxelFilePath"]);
     settings r;
     r.Load();
     EXPECT_STREQ(L"Veilwick.nxl", r.NoxelFilePath) << "too long to read back with its terminator";
