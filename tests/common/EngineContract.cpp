@@ -52,33 +52,27 @@ void ExpectQuadrants(const TestWindow& window, const std::function<COLORREF(int 
     }
 }
 
-// A registry DWORD pinned for the scope, then put back as it was (or deleted).
-class ScopedDword {
+// The display's scale (LogPixels) pinned in one of the keys Wine reads it
+// from, for the processes started meanwhile; put back (or deleted) after.
+class ScopedLogPixels {
 public:
-    ScopedDword(HKEY root, const wchar_t* key, const wchar_t* name, DWORD value) : name_(name) {
-        if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr) !=
-            ERROR_SUCCESS) {
+    ScopedLogPixels(HKEY root, const wchar_t* key, DWORD dpi) {
+        if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr))
             key_ = nullptr;
-            return;
-        }
         DWORD size = sizeof old_;
-        had_ = RegQueryValueExW(key_, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) == ERROR_SUCCESS;
-        RegSetValueExW(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+        had_ = key_ && !RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size);
+        if (key_) RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
     }
-    ~ScopedDword() {
+    ~ScopedLogPixels() {
         if (!key_) return;
-        if (had_) {
-            RegSetValueExW(key_, name_, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof old_);
-        } else {
-            RegDeleteValueW(key_, name_);
-        }
+        if (had_) RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof old_);
+        else RegDeleteValueW(key_, L"LogPixels");
         RegCloseKey(key_);
     }
-    ScopedDword(const ScopedDword&) = delete;
-    ScopedDword& operator=(const ScopedDword&) = delete;
+    ScopedLogPixels(const ScopedLogPixels&) = delete;
+    ScopedLogPixels& operator=(const ScopedLogPixels&) = delete;
 
 private:
-    const wchar_t* name_;
     HKEY key_ = nullptr;
     DWORD old_ = 0;
     bool had_ = false;
@@ -230,9 +224,9 @@ TEST_P(EngineContract, PicturesAndTextHoldOnADisplayScaledTo150Percent) {
         EXPECT_DOUBLE_EQ(144.0, PointsToPixels(72)) << "the scale reached this run";
         return;
     }
-    ScopedDword user(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", 144);
-    ScopedDword machine(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts",
-                        L"LogPixels", 144);
+    ScopedLogPixels user(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 144);
+    ScopedLogPixels machine(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts",
+                            144);
     const std::wstring name(GetParam().name.begin(), GetParam().name.end());
     std::wstring filter = L"--gtest_filter=";
     for (const wchar_t* test : {L"FramesAndBackgroundsAreUprightAndUnmirrored",
@@ -241,7 +235,7 @@ TEST_P(EngineContract, PicturesAndTextHoldOnADisplayScaledTo150Percent) {
         filter += std::wstring(L"*/EngineContract.") + test + L"/" + name + L":";
     }
     SetEnvironmentVariableW(L"NOXEL_CONTRACT_SCALED", L"1");
-    const DWORD code = RunSelf(filter, 300000);
+    const DWORD code = RunSelf(filter, 120000);
     SetEnvironmentVariableW(L"NOXEL_CONTRACT_SCALED", nullptr);
     EXPECT_EQ(0u, code) << "the cases at 144 DPI failed: see the run's output above";
 }

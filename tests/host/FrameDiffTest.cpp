@@ -343,35 +343,20 @@ INSTANTIATE_TEST_SUITE_P(
                       PlanCase{"ScatteredChangesCostMoreThanAWhole", "ADEDB", "WWWWW"}),
     [](const ::testing::TestParamInfo<PlanCase>& info) { return std::string(info.param.name); });
 
-// A changed film pixel's rectangle reaches as far as the engine's filter:
-// the film pixels around it, or the window pixels when the film shrinks.
-TEST(RedrawPlan, RectanglesReachTheLargerOfFilmAndWindowMargins) {
+// A changed film pixel's window rectangle reaches as far as the engine's
+// filter: the film pixels around it, or the window pixels when the film shrinks.
+TEST(FrameDiff, DestinationRegionReachesTheLargerOfFilmAndWindowMargins) {
     struct Row {
-        int32_t filmWidth, filmHeight, destWidth, destHeight;
-        int32_t left, right;  // what the window rectangle must at least cover, from the column
+        int32_t filmWidth, destWidth, left, right;  // what the rectangle must cover at least
     };
-    // The changed film column is the middle one: shrunk to a sixth of a pixel at window column 150, the
-    // filter reaches two window pixels; grown four times, three film pixels.
-    for (const Row& row : {Row{1920, 1080, 300, 169, 150 - 3, 151 + 3}, Row{480, 270, 1920, 1080, 948, 976}}) {
-        struct Frame : EngineFrame {} shown, next;
-        RedrawPlan plan;
-        plan.SetDestination(row.destWidth, row.destHeight);
-        plan.SetReach(3, 2, 0);
-        Picture a(row.filmWidth, row.filmHeight), b = a;
-        b.At(row.filmWidth / 2, row.filmHeight / 2) = 0;
-        for (Frame* frame : {&shown, &next}) {
-            const std::vector<uint8_t> stream = (frame == &shown ? a : b).Stream();
-            plan.FrameMade(frame, stream.data(), uint32_t(stream.size()), row.filmWidth, row.filmHeight);
-            plan.BeginTick(true);
-            plan.DrawsFrame(frame);
-            if (frame == &next) {
-                ASSERT_TRUE(plan.Partial());
-                ASSERT_EQ(1u, plan.Rects().size());
-                EXPECT_LE(plan.Rects()[0].left, row.left) << row.destWidth;
-                EXPECT_GE(plan.Rects()[0].right, row.right) << row.destWidth;
-            }
-            plan.EndTick();
-        }
+    // Film column 960 of 1920 lies at window column 150 of 300, and the filter reaches two window pixels;
+    // column 240 of 480 lies at 960..963 of 1920, and it reaches three film pixels.
+    for (const Row& row : {Row{1920, 300, 150 - 3, 151 + 3}, Row{480, 1920, 948, 976}}) {
+        std::vector<FilmRect> rects = {{row.filmWidth / 2, 10, row.filmWidth / 2 + 1, 11}};
+        ToDestinationRegion(&rects, row.filmWidth, 100, row.destWidth, 100, 3, 2);
+        ASSERT_EQ(1u, rects.size());
+        EXPECT_LE(rects[0].left, row.left) << row.destWidth;
+        EXPECT_GE(rects[0].right, row.right) << row.destWidth;
     }
 }
 
