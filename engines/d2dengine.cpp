@@ -309,15 +309,17 @@ void d2dengine::CaptureBackground() {
     plan_.RedrawAll();
     OwnedDC display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     if (!display.get() || !g_wicFactory) return;
-    int width = GetDeviceCaps(display.get(), HORZRES);
-    int height = GetDeviceCaps(display.get(), VERTRES);
+    const DesktopArea area =
+        AreaToCapture(GetDeviceCaps(display.get(), HORZRES), GetDeviceCaps(display.get(), VERTRES));
+    int width = area.width;
+    int height = area.height;
     GdiBitmap captured(CreateCompatibleBitmap(display.get(), width, height));
     if (!captured.get()) return;
     {
         OwnedDC memory(CreateCompatibleDC(display.get()));
         if (!memory.get()) return;
         SelectedObject selected(memory.get(), captured.get());
-        BitBlt(memory.get(), 0, 0, width, height, display.get(), 0, 0, SRCCOPY);
+        BitBlt(memory.get(), 0, 0, width, height, display.get(), area.left, area.top, SRCCOPY);
     }
     ComPtr<IWICBitmap> wicBitmap;
     if (FAILED(g_wicFactory->CreateBitmapFromHBITMAP(captured.get(), nullptr, WICBitmapIgnoreAlpha, &wicBitmap))) {

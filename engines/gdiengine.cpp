@@ -323,8 +323,10 @@ void gdiengine::CaptureBackground() {
 
     OwnedDC display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     if (!display.get()) return;
-    backgroundWidth_ = GetDeviceCaps(display.get(), HORZRES);
-    backgroundHeight_ = GetDeviceCaps(display.get(), VERTRES);
+    const DesktopArea area =
+        AreaToCapture(GetDeviceCaps(display.get(), HORZRES), GetDeviceCaps(display.get(), VERTRES));
+    backgroundWidth_ = area.width;
+    backgroundHeight_ = area.height;
     captureBitmap_.reset(CreateCompatibleBitmap(display.get(), backgroundWidth_, backgroundHeight_));
     if (!captureBitmap_.get()) return;  // no capture rather than the DC's 1x1 monochrome bitmap
     captureDc_.reset(CreateCompatibleDC(display.get()));
@@ -333,7 +335,7 @@ void gdiengine::CaptureBackground() {
         return;
     }
     SelectObject(captureDc_.get(), captureBitmap_.get());
-    BitBlt(captureDc_.get(), 0, 0, backgroundWidth_, backgroundHeight_, display.get(), 0, 0, SRCCOPY);
+    BitBlt(captureDc_.get(), 0, 0, backgroundWidth_, backgroundHeight_, display.get(), area.left, area.top, SRCCOPY);
     backgroundDc_ = captureDc_.get();
 }
 

@@ -429,15 +429,17 @@ void gdiplusengine::CaptureBackground() {
     plan_.RedrawAll();
     OwnedDC display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     if (!display.get()) return;
-    int width = GetDeviceCaps(display.get(), HORZRES);
-    int height = GetDeviceCaps(display.get(), VERTRES);
+    const DesktopArea area =
+        AreaToCapture(GetDeviceCaps(display.get(), HORZRES), GetDeviceCaps(display.get(), VERTRES));
+    int width = area.width;
+    int height = area.height;
     auto capture = MakeGdiplus<Gdiplus::Bitmap>(width, height, windowGraphics_.get());
     if (!capture) return;
     {
         Gdiplus::Graphics graphics(capture.get());
         HDC dc = graphics.GetHDC();
         if (!dc) return;
-        BitBlt(dc, 0, 0, width, height, display.get(), 0, 0, SRCCOPY);
+        BitBlt(dc, 0, 0, width, height, display.get(), area.left, area.top, SRCCOPY);
         graphics.ReleaseHDC(dc);
     }
     capturedBackground_ = std::move(capture);

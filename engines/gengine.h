@@ -42,8 +42,26 @@ public:
     // The next drawn tick draws and shows the whole picture (the window was uncovered or repainted).
     virtual void InvalidatePicture() {}
 
+    // The part of the desktop that CaptureBackground copies, in virtual-screen
+    // pixels; until one is set, the primary screen.
+    void SetCaptureArea(int32_t left, int32_t top, int32_t width, int32_t height) {
+        captureArea_ = {left, top, width, height};
+    }
+
 protected:
+    struct DesktopArea {
+        int32_t left, top, width, height;
+    };
+    // The area to copy, given the primary screen's size.
+    DesktopArea AreaToCapture(int32_t primaryWidth, int32_t primaryHeight) const {
+        if (captureArea_.width <= 0 || captureArea_.height <= 0) return {0, 0, primaryWidth, primaryHeight};
+        return captureArea_;
+    }
+
     gengine() = default;
     gengine(const gengine&) = delete;
     gengine& operator=(const gengine&) = delete;
+
+private:
+    DesktopArea captureArea_ = {0, 0, 0, 0};
 };

@@ -8,11 +8,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "engines/gengine.h"
 #include "player/animreader.h"
 #include "player/bgmplayer.h"
 #include "player/displaypower.h"
+#include "player/screenlayout.h"
 #include "shell/settings.h"
 
 constexpr uint32_t kFramesPerSecond = 30;
@@ -49,24 +51,41 @@ uint32_t FormatOverlay(wchar_t (&buffer)[kOverlayChars], uint32_t rate,
 // The tick counter the player reads; a test hands in its own.
 using TickSource = DWORD(WINAPI*)();
 
+// The monitors' rectangles in virtual-screen pixels; a test hands in its own.
+using MonitorSource = std::vector<ScreenRect> (*)();
+// The system's monitors, the primary first.
+std::vector<ScreenRect> DisplayMonitors();
+
+// One picture of the film: the window it is drawn on and its own engine. The
+// window is the screen-saver window itself when one picture fills it, else a
+// child window made for the picture.
+struct Picture {
+    HWND window = nullptr;
+    std::unique_ptr<gengine> engine;
+};
+
 class player {
 public:
     // Creates the settings record and loads it from the registry.
-    explicit player(TickSource clock = &GetTickCount);
+    explicit player(TickSource clock = &GetTickCount, MonitorSource monitors = &DisplayMonitors);
     ~player();
     player(const player&) = delete;
     player& operator=(const player&) = delete;
 
-    // Starts COM, GDI+ and the Direct2D set-up, makes the engine the
-    // settings name, then plays as StartWithEngine does.
+    // Starts COM, GDI+ and the Direct2D set-up, opens the film, lays out the
+    // pictures the settings ask for (one per monitor, or one across them,
+    // kept at the film's proportions or not), each with the engine the
+    // settings name, then plays as StartWithEngine does. A preview window
+    // gets one picture.
     void Start(HWND window);
-    // Applies the parameters and the background to `engine`, opens the film,
-    // starts the music, then the clock and the timer. A film that cannot be
-    // opened posts the quit message instead.
+    // Opens the film, applies the parameters and the background to `engine`
+    // drawing on all of `window`, starts the music, then the clock and the
+    // timer. A film that cannot be opened posts the quit message instead.
     void StartWithEngine(HWND window, std::unique_ptr<gengine> engine);
     // Shows the frame due now, unless it is on screen already and no overlay is shown.
     void Tick(HWND window);
-    // Answers WM_PAINT: validates the window and draws the whole picture of the frame on screen.
+    // Answers WM_PAINT of the screen-saver window or of a picture's window:
+    // validates it and draws its whole picture of the frame on screen.
     void Paint(HWND window);
     // Halts the music, stops the timer, drops the engine, posts the quit message.
     void Stop(HWND window);
@@ -81,18 +100,25 @@ public:
     uint32_t StartTick() const { return startTick_; }
     const RateMeter& Meter() const { return meter_; }
     const bgmplayer& Music() const { return music_; }
+    const std::vector<Picture>& Pictures() const { return pictures_; }
     UINT_PTR TimerId() const { return reinterpret_cast<UINT_PTR>(this); }
 
 private:
+    bool OpenFilm();
+    std::vector<ScreenRect> PictureAreas(HWND window, ScreenRect* windowArea) const;
+    void AddPicture(HWND window, std::unique_ptr<gengine> engine, const ScreenRect* capture);
+    void StartClock(HWND window);
     void RestartFilm();
-    void Draw(HWND window, EngineFrame* frame, uint32_t frameIndex);
+    void DrawAll(EngineFrame* firstFrame, uint32_t frameIndex);
+    void PaintBars();
+    void Draw(Picture& picture, EngineFrame* frame);
     bool OverlayChanged() const;
     bool DisplayOff() const;
     void SuspendForDisplayOff(HWND window);
     void ResumeForDisplayOn(HWND window);
 
     HWND window_ = nullptr;
-    std::unique_ptr<gengine> engine_;
+    std::vector<Picture> pictures_;
     uint32_t frameIndex_ = 0;
     uint32_t startTick_ = 0;
     uint32_t shownIndex_ = 0;
@@ -108,9 +134,13 @@ private:
     TickSource clock_;
     // From a successful start to the stop.
     std::unique_ptr<DisplayPowerNotice> displayNotice_;
+    MonitorSource monitors_;
 };
 
 // The window procedure of the player, reached through the host's own. It
 // handles creation, the timer, painting and destruction, and hands every other
 // message to DefSaverProc.
 LRESULT SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The window procedure of a picture's child window: it only paints. Input
+// passes through to the screen-saver window, which dismisses the saver.
+LRESULT CALLBACK PictureWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

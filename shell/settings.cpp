@@ -17,6 +17,8 @@ constexpr uint32_t kDefaultEngine = 0;
 constexpr uint32_t kDefaultVolume = 0xFFFF;
 constexpr uint32_t kDefaultParam1 = 0;
 constexpr uint32_t kDefaultParam2 = 2;
+constexpr uint32_t kDefaultLayout = 0;
+constexpr uint32_t kDefaultKeepAspect = 0;
 
 // String resource `id` (bare file names used as they stand), or empty for 0.
 void DefaultPath(wchar_t* path, UINT id) {
@@ -96,6 +98,8 @@ void settings::Load() {
     BGM = ReadNumber(key, L"BGM", kDefaultBGM);
     DisplayFrameRate = ReadNumber(key, L"DisplayFrameRate", kDefaultDisplayFrameRate);
     Volume = ReadNumber(key, L"Volume", kDefaultVolume);
+    Layout = ReadNumber(key, L"Layout", kDefaultLayout);
+    KeepAspect = ReadNumber(key, L"KeepAspect", kDefaultKeepAspect);
     if (key) RegCloseKey(key);
 }
 
@@ -111,5 +115,7 @@ void settings::Save() {
     WriteNumber(key, L"BGM", BGM);
     WriteNumber(key, L"DisplayFrameRate", DisplayFrameRate);
     WriteNumber(key, L"Volume", Volume);
+    WriteNumber(key, L"Layout", Layout);
+    WriteNumber(key, L"KeepAspect", KeepAspect);
     RegCloseKey(key);
 }

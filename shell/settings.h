@@ -30,6 +30,10 @@ public:
     uint32_t Volume = 0xFFFF;
     uint32_t Param1 = 0;
     uint32_t Param2 = 2;
+    // 0 one picture across all screens, 1 a picture on each screen.
+    uint32_t Layout = 0;
+    // 0 the picture stretched over its area, 1 kept at the film's proportions.
+    uint32_t KeepAspect = 0;
 };
 
 // Registry location of the settings.

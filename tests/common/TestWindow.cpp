@@ -56,6 +56,15 @@ void TestWindow::Fill(COLORREF colour) const {
     ReleaseDC(hwnd_, dc);
 }
 
+COLORREF TestWindow::ScreenPixel(int x, int y) const {
+    POINT at = {x, y};
+    ClientToScreen(hwnd_, &at);
+    HDC screen = GetDC(nullptr);
+    COLORREF c = GetPixel(screen, at.x, at.y);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
 bool Near(COLORREF a, COLORREF b, int tolerance) {
     return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
            std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&

@@ -21,6 +21,8 @@ public:
     COLORREF Pixel(int x, int y) const;
     // Paints the whole client area in one colour, through GDI.
     void Fill(COLORREF colour) const;
+    // The colour the screen shows at client point (x, y), child windows included.
+    COLORREF ScreenPixel(int x, int y) const;
 
 private:
     HWND hwnd_ = nullptr;

@@ -20,20 +20,20 @@ class SettingsStore : public ::testing::Test {
 protected:
     // A record with every number off its default, as a stale record would be.
     static void Scramble(settings& s) {
-        s.Engine = s.Param1 = s.Param2 = s.BGM = s.DisplayFrameRate = s.Volume = 0x5A5A;
+        s.Engine = s.Param1 = s.Param2 = s.BGM = s.DisplayFrameRate = s.Volume = s.Layout = s.KeepAspect = 0x5A5A;
     }
     SettingsKeyGuard key_;
 };
 
-// Engine, Param1, Param2, BGM, DisplayFrameRate, Volume.
+// Engine, Param1, Param2, BGM, DisplayFrameRate, Volume, Layout, KeepAspect.
 std::vector<uint32_t> NumbersOf(const settings& s) {
-    return {s.Engine, s.Param1, s.Param2, s.BGM, s.DisplayFrameRate, s.Volume};
+    return {s.Engine, s.Param1, s.Param2, s.BGM, s.DisplayFrameRate, s.Volume, s.Layout, s.KeepAspect};
 }
-const std::vector<uint32_t> kDefaultNumbers = {0, 0, 2, 1, 0, 0xFFFF};
+const std::vector<uint32_t> kDefaultNumbers = {0, 0, 2, 1, 0, 0xFFFF, 0, 0};
 
 }  // namespace
 
-TEST_F(SettingsStore, AbsentKeyGivesDefaultsAndSaveWritesAllNine) {
+TEST_F(SettingsStore, AbsentKeyGivesDefaultsAndSaveWritesEveryValue) {
     settings s;
     Scramble(s);
     s.Load();
@@ -49,7 +49,8 @@ TEST_F(SettingsStore, AbsentKeyGivesDefaultsAndSaveWritesAllNine) {
         {L"BackGroundImageFilePath", Text(L"")},   {L"Engine", Number(0)},
         {L"Param1", Number(0)},                    {L"Param2", Number(2)},
         {L"BGM", Number(1)},                       {L"DisplayFrameRate", Number(0)},
-        {L"Volume", Number(0xFFFF)}};
+        {L"Volume", Number(0xFFFF)},               {L"Layout", Number(0)},
+        {L"KeepAspect", Number(0)}};
     EXPECT_EQ(expected, ReadSettingsKey());
 }
 
@@ -66,6 +67,8 @@ TEST_F(SettingsStore, SavedValuesComeBackUnchanged) {
         s.BGM = 0;
         s.DisplayFrameRate = 1;
         s.Volume = 0;
+        s.Layout = 1;
+        s.KeepAspect = 3;
         s.Save();
     }
     settings r;
@@ -75,7 +78,7 @@ TEST_F(SettingsStore, SavedValuesComeBackUnchanged) {
     EXPECT_STREQ(L"D:\\m\u00fcsic\\\u97f3.wav", r.WavFilePath);
     EXPECT_STREQ(L"", r.BackGroundImageFilePath);
     // Volume 0 is a value, not a missing one.
-    EXPECT_EQ(std::vector<uint32_t>({7, 0xFFFFFFFF, 5, 0, 1, 0}), NumbersOf(r));
+    EXPECT_EQ(std::vector<uint32_t>({7, 0xFFFFFFFF, 5, 0, 1, 0, 1, 3}), NumbersOf(r));
 }
 
 TEST_F(SettingsStore, EachUnreadableValueTakesOnlyItsOwnDefault) {
@@ -90,6 +93,8 @@ TEST_F(SettingsStore, EachUnreadableValueTakesOnlyItsOwnDefault) {
     Put(L"BGM", Raw(REG_DWORD, &four, 2));  // a DWORD of the wrong size
     Put(L"DisplayFrameRate", Number(1));
     Put(L"Volume", Number(1234));
+    Put(L"Layout", Text(L"1"));
+    Put(L"KeepAspect", Number(1));
 
     settings s;
     Scramble(s);
@@ -97,7 +102,7 @@ TEST_F(SettingsStore, EachUnreadableValueTakesOnlyItsOwnDefault) {
     EXPECT_STREQ(L"Veilwick.nxl", s.NoxelFilePath);
     EXPECT_STREQ(L"Veilwick.wav", s.WavFilePath);
     EXPECT_STREQ(L"", s.BackGroundImageFilePath);
-    EXPECT_EQ(std::vector<uint32_t>({0, 0, 2, 1, 1, 1234}), NumbersOf(s));
+    EXPECT_EQ(std::vector<uint32_t>({0, 0, 2, 1, 1, 1234, 0, 1}), NumbersOf(s));
 }
 
 TEST_F(SettingsStore, StoredTextWithoutTerminatorIsEndedInTheBuffer) {
