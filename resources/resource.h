@@ -29,6 +29,9 @@
 #define IDS_IMAGE_PATTERN         121
 #define IDS_IMAGE_EXT             122
 #define IDS_IMAGE_TITLE           123
+// Entries of the screens list, in the order of the Layout values.
+#define IDS_LAYOUT_ACROSS         126
+#define IDS_LAYOUT_EACH           127
 
 // Configuration dialog and its controls.
 #define IDD_CONFIG                2003
@@ -52,3 +55,5 @@
 #define IDC_PARAM1_LABEL          1018
 #define IDC_PARAM2_LABEL          1019
 #define IDC_ENGINE                1020
+#define IDC_LAYOUT                1021
+#define IDC_KEEP_ASPECT           1022

@@ -12,6 +12,7 @@
 #include "player/bgmplayer.h"
 #include "player/displaypower.h"
 #include "player/player.h"
+#include "player/screenlayout.h"
 #include "resources/resource.h"
 #include "shell/configvalues.h"
 #include "shell/filelocation.h"
@@ -66,6 +67,14 @@ uint32_t Selection(HWND list) {
     return static_cast<uint32_t>(SendMessageW(list, CB_GETCURSEL, 0, 0));
 }
 
+bool IsChecked(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+RECT ClientArea(HWND window) {
+    RECT area = {};
+    GetClientRect(window, &area);
+    return area;
+}
+
 }  // namespace
 
 // The dialog's state: one per dialog, from WM_INITDIALOG until the dialog
@@ -93,6 +102,7 @@ private:
     void ChooseFile(HWND dialog, const FileChooser& chooser);
     void StartPreview(HWND dialog);
     void StopPreview(HWND dialog);
+    void PlacePicture();
     void ToggleMusic(HWND dialog);
     void StopMusic(HWND dialog);
     bool DrawPreviewFrame();
@@ -109,10 +119,17 @@ private:
     HWND musicBox_ = nullptr;
     HWND frameRateBox_ = nullptr;
     HWND volumeSlider_ = nullptr;
+    HWND layoutList_ = nullptr;
+    HWND keepAspectBox_ = nullptr;
+    // The engine draws on this child of the preview control: all of it, or
+    // the film's proportions in its middle with black beside it.
+    HWND picture_ = nullptr;
     bool previewing_ = false;
     bool musicPlaying_ = false;
     // The user picked an engine or a parameter: only then does OK store them.
     bool engineChoiceChanged_ = false;
+    bool layoutChanged_ = false;
+    bool keepAspectChanged_ = false;
     animreader reader_;
     uint32_t frameIndex_ = 0;
     uint32_t startTick_ = 0;
@@ -139,6 +156,11 @@ void configdialog::Initialise(HWND dialog) {
     frameRateBox_ = GetDlgItem(dialog, IDC_FRAMERATE);
     volumeSlider_ = GetDlgItem(dialog, IDC_VOLUME);
     preview_ = GetDlgItem(dialog, IDC_PREVIEW);
+    layoutList_ = GetDlgItem(dialog, IDC_LAYOUT);
+    keepAspectBox_ = GetDlgItem(dialog, IDC_KEEP_ASPECT);
+    const RECT whole = ClientArea(preview_);
+    picture_ = CreateWindowExW(0, kPreviewClassName, L"", WS_CHILD | WS_VISIBLE, 0, 0, whole.right, whole.bottom,
+                               preview_, nullptr, DialogInstance(dialog), nullptr);
 
     StartGraphics();
 
@@ -156,6 +178,19 @@ void configdialog::Initialise(HWND dialog) {
 
     SendMessageW(musicBox_, BM_SETCHECK, settings_.BGM ? BST_CHECKED : BST_UNCHECKED, 0);
     SendMessageW(frameRateBox_, BM_SETCHECK, settings_.DisplayFrameRate ? BST_CHECKED : BST_UNCHECKED, 0);
+    for (UINT entry : {IDS_LAYOUT_ACROSS, IDS_LAYOUT_EACH}) {
+        wchar_t text[kPathChars] = {};
+        LoadStringW(DialogInstance(dialog), entry, text, kPathChars);
+        SendMessageW(layoutList_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    }
+    // Unknown stored values show what the saver does with them: the defaults.
+    SendMessageW(layoutList_, CB_SETCURSEL, settings_.Layout == kLayoutEachScreen ? 1 : 0, 0);
+    SendMessageW(keepAspectBox_, BM_SETCHECK, settings_.KeepAspect == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+    // The parameter labels are edit controls; without their margin their
+    // text starts where the engine's label does.
+    for (int label : {IDC_PARAM1_LABEL, IDC_PARAM2_LABEL}) {
+        SendDlgItemMessageW(dialog, label, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
+    }
 
     SendMessageW(volumeSlider_, TBM_SETRANGE, FALSE, MAKELPARAM(0, kVolumeSliderMax));
     SendMessageW(volumeSlider_, TBM_SETTICFREQ, kVolumeTickStep, 0);
@@ -179,7 +214,7 @@ void configdialog::Initialise(HWND dialog) {
 void configdialog::CreateEngineFor(uint32_t engineIndex) {
     engine_.reset();
     uint32_t created = kEngineGdi;
-    engine_ = CreateEngine(engineIndex, preview_, &created);
+    engine_ = CreateEngine(engineIndex, picture_, &created);
     SendMessageW(engineList_, CB_SETCURSEL, created, 0);
 }
 
@@ -229,6 +264,18 @@ void configdialog::Command(HWND dialog, int control, int notification) {
         engineChoiceChanged_ = true;
         SwitchEngine(dialog);
         return;
+    case IDC_LAYOUT:
+        if (notification == CBN_SELCHANGE) layoutChanged_ = true;
+        return;
+    case IDC_KEEP_ASPECT:
+        if (notification != BN_CLICKED) return;
+        keepAspectChanged_ = true;
+        // A running preview starts again in the new shape.
+        if (previewing_) {
+            StopPreview(dialog);
+            StartPreview(dialog);
+        }
+        return;
     }
     if (const FileChooser* chooser = FileChooserFor(control)) ChooseFile(dialog, *chooser);
 }
@@ -254,6 +301,10 @@ void configdialog::Finish(HWND dialog, bool save) {
             settings_.Param1 = StoredSelection(SendMessageW(param1List_, CB_GETCURSEL, 0, 0), settings_.Param1);
             settings_.Param2 = StoredSelection(SendMessageW(param2List_, CB_GETCURSEL, 0, 0), settings_.Param2);
         }
+        if (layoutChanged_) {
+            settings_.Layout = StoredSelection(SendMessageW(layoutList_, CB_GETCURSEL, 0, 0), settings_.Layout);
+        }
+        if (keepAspectChanged_) settings_.KeepAspect = IsChecked(keepAspectBox_) ? 1 : 0;
         settings_.BGM = SendMessageW(musicBox_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
         settings_.DisplayFrameRate = SendMessageW(frameRateBox_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
         settings_.Volume = VolumeFromSliderPosition(
@@ -286,13 +337,14 @@ void configdialog::StartPreview(HWND dialog) {
     wchar_t background[kPathChars] = {};
     GetDlgItemTextW(dialog, IDC_FILM_PATH, film, kPathChars);
     GetDlgItemTextW(dialog, IDC_BACKGROUND_PATH, background, kPathChars);
-    if (!engine_->LoadBackground(LocateFile(background).c_str())) engine_->CaptureBackground();
     if (!reader_.Open(LocateFile(film).c_str())) {
         // A film refused after its file was opened would keep it open and
         // locked, and the next Open would lose the handle.
         reader_.Release();
         return;
     }
+    PlacePicture();
+    if (!engine_->LoadBackground(LocateFile(background).c_str())) engine_->CaptureBackground();
     startTick_ = GetTickCount();
     frameIndex_ = 0;
     if (!DisplayOff()) SetTimer(dialog, kPreviewTimerId, kPreviewPeriodMs, nullptr);
@@ -307,6 +359,22 @@ void configdialog::StopPreview(HWND dialog) {
     SetTextFromTable(dialog, IDC_PREVIEW_BUTTON, IDS_PREVIEW_START);
     reader_.Release();
     previewing_ = false;
+}
+
+// The picture takes the whole control, or with "keep proportions" the
+// film's shape in its middle. An engine is bound to its window's size, so a
+// picture that changes size gets a new one.
+void configdialog::PlacePicture() {
+    const RECT whole = ClientArea(preview_);
+    ScreenRect area = {0, 0, whole.right, whole.bottom};
+    if (IsChecked(keepAspectBox_)) area = FitProportions(area, reader_.Width(), reader_.Height());
+    RECT now = ClientArea(picture_);
+    MapWindowPoints(picture_, preview_, reinterpret_cast<POINT*>(&now), 2);
+    if (area == ScreenRect{now.left, now.top, now.right, now.bottom}) return;
+    MoveWindow(picture_, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+    InvalidateRect(preview_, nullptr, TRUE);
+    CreateEngineFor(StoredSelection(SendMessageW(engineList_, CB_GETCURSEL, 0, 0), settings_.Engine));
+    ApplyParameters();
 }
 
 void configdialog::PreviewTick(HWND dialog) {
@@ -335,7 +403,7 @@ bool configdialog::DrawPreviewFrame() {
     engine_->DrawBackground();
     engine_->DrawFrame(frame);
     engine_->EndDraw();
-    UpdateWindow(preview_);
+    UpdateWindow(picture_);
     engine_->DeleteFrame(frame);
     ++frameIndex_;
     return true;
@@ -405,6 +473,19 @@ void configdialog::Shutdown(HWND dialog) {
     if (musicPlaying_) StopMusic(dialog);
 }
 
+namespace {
+
+// The control holding the picture is black where the picture leaves it
+// bare; the picture itself shows the desktop colour until an engine draws.
+LRESULT ErasePreview(HWND window, HDC dc) {
+    if (!GetWindow(window, GW_CHILD)) return DefWindowProcW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const RECT area = ClientArea(window);
+    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    return 1;
+}
+
+}  // namespace
+
 bool RegisterPreviewClass(HINSTANCE instance) {
     WNDCLASSEXW previewClass = {};
     previewClass.cbSize = sizeof(previewClass);
@@ -421,6 +502,7 @@ LRESULT CALLBACK PreviewWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_TIMER: return 0;
     case WM_PAINT: if (dialogState) dialogState->PreviewPainted(); break;
+    case WM_ERASEBKGND: return ErasePreview(window, reinterpret_cast<HDC>(wParam));
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -42,6 +42,8 @@ RegValues StoredSettings() {
         {L"BGM", Number(0)},
         {L"DisplayFrameRate", Number(1)},
         {L"Volume", Number(kVolumeAt30)},
+        {L"Layout", Number(1)},
+        {L"KeepAspect", Number(1)},
     };
 }
 
@@ -55,15 +57,15 @@ struct ControlRow {
 
 // In creation order, which is also the tab order.
 const ControlRow kControls[] = {
-    {IDOK, L"Button", L"OK", BS_DEFPUSHBUTTON, 205, 162, 50, 14},
-    {IDCANCEL, L"Button", L"キャンセル", BS_PUSHBUTTON, 311, 162, 50, 14},
+    {IDOK, L"Button", L"OK", BS_DEFPUSHBUTTON, 205, 192, 50, 14},
+    {IDCANCEL, L"Button", L"キャンセル", BS_PUSHBUTTON, 311, 192, 50, 14},
     {IDC_FILM_PATH, L"Edit", L"", WS_BORDER | ES_AUTOHSCROLL, 58, 23, 183, 14},
     {IDC_FILM_BROWSE, L"Button", L"変更", BS_PUSHBUTTON, 241, 23, 31, 16},
     {IDC_WAV_PATH, L"Edit", L"", WS_BORDER | ES_AUTOHSCROLL, 58, 39, 183, 14},
     {IDC_WAV_BROWSE, L"Button", L"変更", BS_PUSHBUTTON, 241, 39, 31, 16},
     {IDC_STATIC, L"Static", L"WAVファイル名", SS_LEFT, 7, 41, 50, 8},
     {IDC_PREVIEW_BUTTON, L"Button", L"プレビュー", BS_PUSHBUTTON, 273, 23, 36, 16},
-    {IDC_BGM, L"Button", L"BGM", BS_AUTOCHECKBOX, 225, 135, 30, 10},
+    {IDC_BGM, L"Button", L"BGM", BS_AUTOCHECKBOX, 222, 135, 30, 10},
     {IDC_VOLUME, L"msctls_trackbar32", L"", WS_BORDER | TBS_AUTOTICKS | TBS_TOP, 271, 129, 83, 23},
     {IDC_PREVIEW, L"PREVIEW", L"", WS_CHILD | WS_VISIBLE, 7, 57, 197, 100},
     {IDC_MUSIC_BUTTON, L"Button", L"♪", BS_PUSHBUTTON, 273, 39, 36, 16},
@@ -76,10 +78,13 @@ const ControlRow kControls[] = {
     {IDC_BACKGROUND_BROWSE, L"Button", L"変更", BS_PUSHBUTTON, 241, 7, 31, 16},
     {IDC_STATIC, L"Static", L"背景ファイル名", SS_LEFT, 7, 10, 49, 9},
     {IDC_FRAMERATE, L"Button", L"Framerate", BS_AUTOCHECKBOX, 222, 106, 49, 10},
-    {IDC_PARAM1_LABEL, L"Edit", L"", ES_READONLY, 222, 78, 74, 12},
-    {IDC_PARAM2_LABEL, L"Edit", L"", ES_READONLY, 221, 92, 74, 13},
-    {IDC_STATIC, L"Static", L"エンジン", SS_LEFT, 222, 68, 73, 8},
+    {IDC_PARAM1_LABEL, L"Edit", L"", ES_READONLY, 222, 79, 74, 10},
+    {IDC_PARAM2_LABEL, L"Edit", L"", ES_READONLY, 222, 93, 74, 10},
+    {IDC_STATIC, L"Static", L"エンジン", SS_LEFT, 222, 66, 73, 8},
     {IDC_ENGINE, L"ComboBox", L"", CBS_DROPDOWNLIST | WS_VSCROLL, 298, 64, 63, 52},
+    {IDC_STATIC, L"Static", L"画面", SS_LEFT, 7, 164, 50, 8},
+    {IDC_LAYOUT, L"ComboBox", L"", CBS_DROPDOWNLIST | WS_VSCROLL, 58, 162, 146, 40},
+    {IDC_KEEP_ASPECT, L"Button", L"縦横比を保つ", BS_AUTOCHECKBOX, 58, 178, 146, 10},
 };
 
 }  // namespace
@@ -89,7 +94,7 @@ TEST(DialogResource, HoldsEveryControlWithItsIdTextStyleAndPlace) {
     ASSERT_TRUE(ReadDialogTemplate(GetModuleHandleW(nullptr), IDD_CONFIG, &dialog));
     EXPECT_EQ(kDialogCaption, dialog.caption);
     EXPECT_EQ(368, dialog.cx);
-    EXPECT_EQ(183, dialog.cy);
+    EXPECT_EQ(213, dialog.cy);
     EXPECT_EQ(8, dialog.pointSize);
     EXPECT_EQ(L"MS Shell Dlg", dialog.font);
     const DWORD frame = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
@@ -151,6 +156,9 @@ TEST_F(ConfigDialog, ShowsTheStoredSettings) {
     EXPECT_FALSE(d.Checked(IDC_BGM));
     EXPECT_TRUE(d.Checked(IDC_FRAMERATE));
     EXPECT_EQ(30, d.SliderPosition());
+    EXPECT_EQ((std::vector<std::wstring>{L"すべての画面に一枚の絵", L"画面ごとに一枚ずつ"}), d.ListItems(IDC_LAYOUT));
+    EXPECT_EQ(1, d.Selection(IDC_LAYOUT));
+    EXPECT_TRUE(d.Checked(IDC_KEEP_ASPECT));
     EXPECT_EQ(0, SendMessageW(d.Item(IDC_VOLUME), TBM_GETRANGEMIN, 0, 0));
     EXPECT_EQ(100, SendMessageW(d.Item(IDC_VOLUME), TBM_GETRANGEMAX, 0, 0));
     EXPECT_EQ(L"プレビュー", d.Text(IDC_PREVIEW_BUTTON));
@@ -161,7 +169,7 @@ TEST_F(ConfigDialog, ShowsTheStoredSettings) {
     EXPECT_EQ(d.Item(IDC_FILM_PATH), gui.hwndFocus);
 }
 
-TEST_F(ConfigDialog, OkWritesExactlyTheNineEditedValues) {
+TEST_F(ConfigDialog, OkWritesExactlyTheEditedValues) {
     InProcessDialog d;
     ASSERT_TRUE(d.shown());
     // No key yet: the defaults are shown.
@@ -174,6 +182,8 @@ TEST_F(ConfigDialog, OkWritesExactlyTheNineEditedValues) {
     EXPECT_TRUE(d.Checked(IDC_BGM));
     EXPECT_FALSE(d.Checked(IDC_FRAMERATE));
     EXPECT_EQ(100, d.SliderPosition());
+    EXPECT_EQ(0, d.Selection(IDC_LAYOUT));
+    EXPECT_FALSE(d.Checked(IDC_KEEP_ASPECT));
 
     d.SetText(IDC_FILM_PATH, L"Z:\\films\\walk.nxl");
     d.SetText(IDC_WAV_PATH, L"Z:\\music\\walk.wav");
@@ -184,6 +194,8 @@ TEST_F(ConfigDialog, OkWritesExactlyTheNineEditedValues) {
     d.Click(IDC_BGM);
     d.Click(IDC_FRAMERATE);
     d.MoveSlider(30);
+    d.Select(IDC_LAYOUT, 1);
+    d.Click(IDC_KEEP_ASPECT);
     EXPECT_FALSE(SettingsKeyExists()) << "nothing is written before OK";
 
     d.Click(IDOK);
@@ -198,6 +210,8 @@ TEST_F(ConfigDialog, OkWritesExactlyTheNineEditedValues) {
         {L"BGM", Number(0)},
         {L"DisplayFrameRate", Number(1)},
         {L"Volume", Number(kVolumeAt30)},
+        {L"Layout", Number(1)},
+        {L"KeepAspect", Number(1)},
     };
     EXPECT_EQ(expected, ReadSettingsKey());
 }
@@ -347,18 +361,24 @@ TEST_F(ConfigDialog, OkWithAnEmptyParameterListKeepsTheStoredValue) {
     EXPECT_EQ(3, d.Selection(IDC_PARAM2));
 }
 
-// The saver plays such a value with GDI too; OK leaves it as stored unless
-// the user picks an engine.
-TEST_F(ConfigDialog, EngineOutsideTheListShowsGdi) {
-    WriteSettingsKey({{L"Engine", Number(7)}, {L"Param1", Number(2)}});
+// The saver plays such values as the defaults (GDI, one picture, stretched);
+// OK leaves them as stored unless the user picks another.
+TEST_F(ConfigDialog, ValuesOutsideTheListsShowTheDefaults) {
+    WriteSettingsKey(
+        {{L"Engine", Number(7)}, {L"Param1", Number(2)}, {L"Layout", Number(5)}, {L"KeepAspect", Number(9)}});
     InProcessDialog d;
     ASSERT_TRUE(d.shown());
     EXPECT_EQ(0, d.Selection(IDC_ENGINE));
     EXPECT_EQ(kGdiOptions, d.ListItems(IDC_PARAM1));
     EXPECT_EQ(2, d.Selection(IDC_PARAM1));
+    EXPECT_EQ(0, d.Selection(IDC_LAYOUT));
+    EXPECT_FALSE(d.Checked(IDC_KEEP_ASPECT));
     d.Click(IDOK);
     EXPECT_EQ(IDOK, d.Wait());
-    EXPECT_EQ(7u, ReadSettingsKey()[L"Engine"].Number());
+    RegValues written = ReadSettingsKey();
+    EXPECT_EQ(7u, written[L"Engine"].Number());
+    EXPECT_EQ(5u, written[L"Layout"].Number());
+    EXPECT_EQ(9u, written[L"KeepAspect"].Number());
 }
 
 TEST_F(ConfigDialog, FileChoosersPutTheChosenPathIntoTheirFields) {

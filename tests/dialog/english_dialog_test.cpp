@@ -98,7 +98,7 @@ TEST(EnglishSystem, DISABLED_TheDialogShowsEnglishTextsThatFit) {
 
     // The texts the dialog loads later: the choosers' titles, the buttons'
     // texts while something plays.
-    for (UINT id = IDS_DEFAULT_FILM; id <= IDS_GDI_PARAM2_NAME; ++id) {
+    for (UINT id = IDS_DEFAULT_FILM; id <= IDS_LAYOUT_EACH; ++id) {
         wchar_t text[260] = {};
         LoadStringW(GetModuleHandleW(nullptr), id, text, 260);
         EXPECT_FALSE(HasJapanese(text)) << "string " << id;

@@ -69,7 +69,7 @@ TEST_F(ScrConfiguration, OkSavesEveryEditedSettingAndExitsWithOne) {
         {L"NoxelFilePath", Text(film_)}, {L"WavFilePath", Text(L"Z:\\music\\walk.wav")},
         {L"BackGroundImageFilePath", Text(image_)}, {L"Engine", Number(1)}, {L"Param1", Number(4)},
         {L"Param2", Number(1)}, {L"BGM", Number(0)}, {L"DisplayFrameRate", Number(1)},
-        {L"Volume", Number(75u * 65535u / 100u)}};
+        {L"Volume", Number(75u * 65535u / 100u)}, {L"Layout", Number(0)}, {L"KeepAspect", Number(0)}};
     EXPECT_EQ(written, ReadSettingsKey());
 }
 
@@ -146,5 +146,5 @@ TEST_F(ScrConfiguration, ColonAndHandleNameTheOwner) {
     d.ClickLater(IDOK);
     EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(owner.hwnd()) != FALSE; }));
     EXPECT_EQ(1u, d.ExitCode());
-    EXPECT_EQ(9u, ReadSettingsKey().size());
+    EXPECT_EQ(11u, ReadSettingsKey().size());
 }
