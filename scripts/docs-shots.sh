@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the pictures in docs/images from real runs of noxel.scr under Wine on
-# Xvfb: the screen saver over a sunset, its settings dialog with the preview
+# Xvfb: the screen saver over a sunset (stretched, and kept at the film's
+# proportions on a wide screen), its settings dialog with the preview
 # playing on a Japanese and on an English system, and what each engine option
 # does with one frame of the demo film over a striped background. Builds and
 # makes the demo film first. The test programs' own pictures of every engine
@@ -77,7 +78,28 @@ large_screen() {
                  "BackGroundImageFilePath=$folder\\Sunset.jpg"
   wait_seconds=12 shoot saver Engine=2 Param1=2 Param2=0
   shoot_dialog ja_JP 'ノクセルスクリーンセーバー設定' dialog
+  # The prefix draws the dialog font with a Japanese face, whose backslash is
+  # a yen sign; an English Windows draws a backslash (Tahoma is not installed
+  # here: DejaVu Sans stands in).
+  dialog_font "DejaVu Sans"
   shoot_dialog en_US 'Noxel Screen Saver Settings' dialog-en
+  dialog_font "MS UI Gothic"
+}
+
+# A wide screen and a 4:3 film: kept proportions leave black on both sides.
+wide_screen() {
+  NOXEL_SCREEN=1280x720x24
+  start_wine_session "$build"
+  saver_settings "NoxelFilePath=$(windows_path "$build/demo/Veilwick.nxl")" \
+                 "BackGroundImageFilePath=$(windows_path "$work/sunset.bmp")"
+  shoot saver-kept Engine=0 Param1=0 Param2=2 KeepAspect=1 Layout=0
+  saver_settings KeepAspect=0
+}
+
+# dialog_font FACE: the face that stands for the dialog font, "MS Shell Dlg".
+dialog_font() {
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v 'MS Shell Dlg' \
+    /d "$1" /f >/dev/null 2>&1 </dev/null
 }
 
 # shoot_dialog LANGUAGE CAPTION NAME: the dialog as a user of that language
@@ -88,8 +110,10 @@ shoot_dialog() {
   saver_settings "BGM=1" "Engine=0" "Param1=0" "Param2=2"
   LOCPATH="$NOXEL_RUN_BUILD/locale" LANG=$language LC_ALL=$language wine "$scr" /c </dev/null >/dev/null 2>&1 &
   local pid=$! window
-  window=$(xdotool search --sync --name "$caption" | head -n 1)
+  xdotool search --sync --name "$caption" >/dev/null
   sleep 1
+  # Searched again: the first window of that name can be gone by now.
+  window=$(xdotool search --name "$caption" | tail -n 1)
   # The preview button, right of the film's name.
   xdotool mousemove --window "$window" 510 68 click 1
   sleep "$wait_seconds"
@@ -114,6 +138,7 @@ test_shots() {
 
 (small_screen)
 (large_screen)
+(wide_screen)
 (test_shots)
 
 # Each engine's options side by side, labelled.
@@ -141,6 +166,7 @@ label -label "No Translucent" "$work/d2d-0.png" -label "White Top" "$work/d2d-1.
 # Few colours keep the option pictures small; the sunset keeps all of its.
 for picture in "$out"/options-*.png; do convert "$picture" +dither -colors 96 -strip "$picture"; done
 convert "$work/saver.png" -resize 640x480 -strip "$out/saver.png"
+convert "$work/saver-kept.png" -resize 640x360 -strip "$out/saver-kept.png"
 convert "$work/dialog.png" -strip "$out/dialog.png"
 convert "$work/dialog-en.png" -strip "$out/dialog-en.png"
 ls -l "$out"
