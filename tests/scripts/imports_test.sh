@@ -44,6 +44,8 @@ USER32.DLL GetMessageW GetParent GetSystemMetrics GetWindowLongW IsWindow KillTi
 USER32.DLL PeekMessageW PostMessageW PostQuitMessage RegisterClassExW RegisterClassW ReleaseDC SendMessageW
 USER32.DLL SetCursor SetDlgItemTextW SetFocus SetForegroundWindow SetTimer SetWindowTextW ShowWindow
 USER32.DLL SystemParametersInfoW TranslateMessage UpdateWindow
+USER32.DLL ClientToScreen DestroyWindow EnumDisplayMonitors FillRect GetDCEx GetMonitorInfoW GetWindow
+USER32.DLL InvalidateRect MapWindowPoints MoveWindow SendDlgItemMessageW
 WINMM.DLL waveOutClose waveOutOpen waveOutPrepareHeader waveOutReset waveOutSetVolume waveOutUnprepareHeader
 WINMM.DLL waveOutWrite
 LIST
