@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -99,7 +100,9 @@ Log DrawnTick(int n, const std::string& line = "") {
 // The test clock: each read gives the next planned value, then the last one.
 std::vector<DWORD> g_ticks;
 size_t g_tickRead = 0;
+std::function<void()> g_onClockRead;
 DWORD WINAPI TestClock() {
+    if (g_onClockRead) g_onClockRead();
     const DWORD now = g_ticks[g_tickRead < g_ticks.size() ? g_tickRead : g_ticks.size() - 1];
     ++g_tickRead;
     return now;
@@ -155,6 +158,16 @@ protected:
                                             reinterpret_cast<LPARAM>(&data));
     }
 
+    // Music of these samples, played with the film.
+    void UseMusic(const std::vector<uint8_t>& samples) {
+        testing_support::WavLayout wav;
+        wav.samples = samples;
+        const std::wstring music = dir_.File(L"music.wav");
+        ASSERT_TRUE(testing_support::WriteFileBytes(music, testing_support::BuildWav(wav)));
+        wcscpy(player_->Settings().WavFilePath, music.c_str());
+        player_->Settings().BGM = 1;
+    }
+
     ScratchDir dir_;
     saver_tests::SettingsScope settings_;
     std::wstring film_ = dir_.File(L"grey.nxl");
@@ -186,32 +199,32 @@ TEST_F(PlayerTick, AFilmThatCannotOpenQuitsWithoutTimer) {
     EXPECT_FALSE(KillTimer(window_.hwnd(), player_->TimerId()));
 }
 
-TEST_F(PlayerTick, EachTickDrawsTheFrameDueInOrder) {
+// Ticks in a row, the frame-rate line switched on between them: a tick draws
+// when the frame due or the line on screen changes, and only then.
+TEST_F(PlayerTick, ATickDrawsOnlyANewFrameOrANewLine) {
+    const struct {
+        DWORD now;
+        uint32_t displayFrameRate;
+        Log drawn;
+        const char* why;
+    } steps[] = {
+        {10016, 0, DrawnTick(0), "the first frame, no line without the setting"},
+        {10032, 0, {}, "a tick faster than the film"},
+        {10034, 0, DrawnTick(1), "the next frame"},
+        {10040, 1, DrawnTick(1, "fps=0 (1/60)"), "the same frame, its line not on the window yet"},
+        {10045, 1, {}, "the same frame and line"},
+        {11000, 1, DrawnTick(30, "fps=0 (30/60)"), "a second of film"},
+        {11001, 1, DrawnTick(30, "fps=6 (30/60)"), "the first second is over: undrawn ticks count too"},
+        {11002, 1, {}, "the same frame and rate"},
+        {11500, 1, DrawnTick(45, "fps=6 (45/60)"), "a late tick skips frames"},
+    };
     Start();
-    TickAt({11000});
-    EXPECT_EQ(DrawnTick(30), log_);
-    log_.clear();
-    TickAt({11000});
-    EXPECT_EQ(Log{}, log_) << "a tick faster than the film draws nothing";
-    TickAt({11500});
-    EXPECT_EQ(DrawnTick(45), log_) << "a late tick skips frames";
-}
-
-TEST_F(PlayerTick, OverlayOnlyWithDisplayFrameRate) {
-    player_->Settings().DisplayFrameRate = 1;
-    Start();
-    TickAt({10100});
-    EXPECT_EQ(DrawnTick(3, "fps=0 (3/60)"), log_);
-}
-
-TEST_F(PlayerTick, TheRateShownIsTheTicksOfThePreviousSecond) {
-    player_->Settings().DisplayFrameRate = 1;
-    Start();
-    for (DWORD t = 10016; t <= 10992; t += 16) TickAt({t});  // 62 ticks in the first second
-    log_.clear();
-    TickAt({11008});
-    EXPECT_EQ(DrawnTick(30, "fps=62 (30/60)"), log_);
-    EXPECT_EQ(11000u, player_->Meter().windowStart);
+    for (const auto& step : steps) {
+        player_->Settings().DisplayFrameRate = step.displayFrameRate;
+        log_.clear();
+        TickAt({step.now});
+        EXPECT_EQ(step.drawn, log_) << "at " << step.now << ": " << step.why;
+    }
 }
 
 TEST_F(PlayerTick, PastTheLastFrameTheFilmRestartsFromFrameZero) {
@@ -224,11 +237,9 @@ TEST_F(PlayerTick, PastTheLastFrameTheFilmRestartsFromFrameZero) {
     EXPECT_EQ(DrawnTick(0, "fps=0 (0/60)"), log_);
     EXPECT_EQ(0u, player_->FrameIndex());
     EXPECT_EQ(12007u, player_->StartTick()) << "the new start is read after frame 0";
-    EXPECT_EQ(11000u, player_->Meter().windowStart) << "the rate meter is not reset";
-    EXPECT_EQ(2u, player_->Meter().counted);
     log_.clear();
     TickAt({13007});
-    EXPECT_EQ(DrawnTick(30, "fps=2 (30/60)"), log_);
+    EXPECT_EQ(DrawnTick(30, "fps=2 (30/60)"), log_) << "the rate meter is not reset by the restart";
     EXPECT_FALSE(QuitPosted());
 }
 
@@ -246,40 +257,19 @@ TEST_F(PlayerTick, AFilmWithoutFramesEndsAtTheFirstTick) {
 // load does not put the film ahead of the music, or past its loop point
 // before the first tick: the clock, read during Start, finds the output
 // device open already.
-const player* g_starting = nullptr;
-bool g_musicPlaysAtFirstRead = false;
-int g_clockReads = 0;
-
-DWORD WINAPI ClockThatLooksAtTheMusic() {
-    if (g_clockReads++ == 0) g_musicPlaysAtFirstRead = g_starting && g_starting->Music().Device() != nullptr;
-    return 10000;
-}
-
-TEST(PlayerStart, TheClockStartsWhenTheMusicPlays) {
-    ScratchDir dir;
-    saver_tests::SettingsScope settings;
-    saver_tests::MessageWindow window;
-    const std::wstring film = dir.File(L"grey.nxl");
-    const std::wstring music = dir.File(L"music.wav");
-    ASSERT_TRUE(WriteGreyFilm(film, 30));
+TEST_F(PlayerTick, TheClockStartsWhenTheMusicPlays) {
     testing_support::WavLayout wav;
-    wav.samples = testing_support::SquareWave(wav, 0.5, 0.5);
-    ASSERT_TRUE(testing_support::WriteFileBytes(music, testing_support::BuildWav(wav)));
-    Log log;
-    player starting(&ClockThatLooksAtTheMusic);
-    wcscpy(starting.Settings().NoxelFilePath, film.c_str());
-    wcscpy(starting.Settings().WavFilePath, music.c_str());
-    starting.Settings().BGM = 1;
-    g_starting = &starting;
-    g_clockReads = 0;
-    starting.StartWithEngine(window.hwnd(), std::make_unique<LoggingEngine>(log, false));
-    const bool devicePlays = starting.Music().Device() != nullptr;
-    starting.Stop(window.hwnd());
-    g_starting = nullptr;
-    QuitPosted();
-    if (!devicePlays) GTEST_SKIP() << "no wave output device here";
-    EXPECT_EQ(1, g_clockReads);
-    EXPECT_TRUE(g_musicPlaysAtFirstRead);
+    ASSERT_NO_FATAL_FAILURE(UseMusic(testing_support::SquareWave(wav, 0.5, 0.5)));
+    int reads = 0;
+    bool playingAtFirstRead = false;
+    g_onClockRead = [&] {
+        if (reads++ == 0) playingAtFirstRead = player_->Music().Device() != nullptr;
+    };
+    Start();
+    g_onClockRead = nullptr;
+    if (!player_->Music().Device()) GTEST_SKIP() << "no wave output device here";
+    EXPECT_EQ(1, reads);
+    EXPECT_TRUE(playingAtFirstRead);
 }
 
 TEST_F(PlayerTick, NothingRunsWhileTheDisplayIsOffAndItGoesOnByTheClock) {
@@ -318,14 +308,11 @@ TEST_F(PlayerTick, OnlyAWellFormedDisplayStateCounts) {
 // and half a second of tone, beside a three-second film.
 TEST_F(PlayerTick, TheMusicComesBackAtTheFilmsMoment) {
     testing_support::WavLayout wav;
-    wav.samples.assign(wav.samplesPerSec * 2, 0);
+    std::vector<uint8_t> samples(wav.samplesPerSec * 2, 0);
     for (auto part : {testing_support::SquareWave(wav, 0.25, 0.25), testing_support::SquareWave(wav, 0.5, 0)})
-        wav.samples.insert(wav.samples.end(), part.begin(), part.end());
-    const std::wstring music = dir_.File(L"music.wav");
-    ASSERT_TRUE(testing_support::WriteFileBytes(music, testing_support::BuildWav(wav)));
+        samples.insert(samples.end(), part.begin(), part.end());
+    ASSERT_NO_FATAL_FAILURE(UseMusic(samples));
     ASSERT_TRUE(WriteGreyFilm(film_, 90));
-    wcscpy(player_->Settings().WavFilePath, music.c_str());
-    player_->Settings().BGM = 1;
     Start();
     if (!player_->Music().Device()) GTEST_SKIP() << "no wave output device here";
     ASSERT_TRUE(DisplayAt(10100, 0));
@@ -374,11 +361,11 @@ TEST_F(PlayerTick, ARepaintDuringATickShowsTheNewFrame) {
     TickAt({11000}, shown.hwnd());
     g_painted = nullptr;
     SetWindowLongPtrW(shown.hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_windowProc));
-    const Log draw30 = {"CreateFrame 30", "BeginDraw", "DrawBackground", "DrawFrame 30", "EndDraw", "DeleteFrame 30"};
-    Log expected = draw30;
+    Log expected = DrawnTick(30);
     expected.push_back("InvalidatePicture");
-    expected.insert(expected.end(), draw30.begin(), draw30.end());
+    for (const std::string& call : DrawnTick(30)) expected.push_back(call);
     EXPECT_EQ(expected, log_) << "the tick's frame is handed back, then repainted; the next tick has nothing new";
+    EXPECT_FALSE(GetUpdateRect(shown.hwnd(), nullptr, FALSE)) << "the repaint validates the window";
 }
 
 TEST_F(PlayerTick, ARepaintWhoseFrameCannotBeReadLeavesTheWholePictureOwed) {

@@ -2,10 +2,8 @@
 // still one, a small moving figure, one whose every pixel changes, one that
 // loops, one whose two changed parts lie close together, one whose
 // frame-rate line shows on one frame only) are played frame by frame in
-// every engine and option; after each
-// frame the window is read, the same frame is drawn whole, and the two
-// pictures must be equal pixel for pixel. Also: the player's ticks that have
-// nothing new to show, and its repaint.
+// every engine and option; after each frame the window is read, the same
+// frame is drawn whole, and the two pictures must be equal pixel for pixel.
 #include <gtest/gtest.h>
 
 #include <cwchar>
@@ -14,13 +12,10 @@
 #include <vector>
 
 #include "common/EngineTestKit.h"
-#include "common/FilmBuilder.h"
 #include "common/GraphicsEnvironment.h"
 #include "common/TestImages.h"
 #include "engines/EngineFactory.h"
 #include "engines/gdiengine.h"
-#include "player/player.h"
-#include "saver/SaverHarness.h"
 
 namespace {
 
@@ -30,7 +25,6 @@ using testing_support::ScopedFrame;
 using testing_support::ScratchDir;
 using testing_support::Stripes;
 using testing_support::TestWindow;
-
 using testing_support::Pixels;
 using testing_support::PresentSteadily;
 using testing_support::Settled;
@@ -66,13 +60,9 @@ GreyPicture Bars(int32_t width, int32_t height, uint32_t step) {
 }
 
 std::vector<Film> Films(int32_t width, int32_t height, uint32_t frames) {
-    std::vector<Film> films(6);
-    films[0].name = "still";
-    films[1].name = "moving";
-    films[2].name = "every pixel";
-    films[3].name = "loop";
-    films[4].name = "two near bars";
-    films[5].name = "line on one frame";
+    std::vector<Film> films;
+    for (const char* name : {"still", "moving", "every pixel", "loop", "two near bars", "line on one frame"})
+        films.push_back({name, {}, {}});
     for (uint32_t i = 0; i < frames; ++i) {
         films[0].frames.push_back(Walker(width, height, 0));
         films[1].frames.push_back(Walker(width, height, i));
@@ -173,114 +163,6 @@ TEST_F(PartialRedraw, Direct2DEveryMode) {
     if (!testing_support::GraphicsEnvironment::Direct2DReady()) GTEST_SKIP() << "no Direct2D here";
     const std::vector<Film> films = Films(64, 48, 3);
     for (uint32_t mode = 0; mode < 3; ++mode) Play(kEngineDirect2D, {mode, 0}, 157, 113, films);
-}
-
-// The player with a test clock and a GDI engine that counts the frames it is asked for.
-class CountingGdi : public gdiengine {
-public:
-    explicit CountingGdi(HWND window) : gdiengine(window) {}
-    EngineFrame* CreateFrame(const uint8_t* data, uint32_t size, int32_t width, int32_t height,
-                             uint32_t bitCount) override {
-        ++created;
-        return gdiengine::CreateFrame(data, size, width, height, bitCount);
-    }
-    int created = 0;
-};
-
-DWORD g_now = 0;
-DWORD WINAPI TestClock() { return g_now; }
-
-class PlayerRedraw : public ::testing::Test {
-protected:
-    void SetUp() override {
-        testing_support::FilmBuilder film(64, 48);
-        for (uint32_t i = 0; i < 40; ++i) film.Add(Walker(64, 48, i));
-        ASSERT_TRUE(film.Write(film_));
-        g_now = 10000;
-        player_ = std::make_unique<player>(&TestClock);
-        wcscpy(player_->Settings().NoxelFilePath, film_.c_str());
-        wcscpy(player_->Settings().BackGroundImageFilePath, L"");
-        player_->Settings().BGM = 0;
-        player_->Settings().DisplayFrameRate = 0;
-        player_->Settings().Engine = kEngineGdi;
-    }
-    void TearDown() override {
-        player_->Stop(window_.hwnd());
-        player_.reset();
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-    }
-    void Start() {
-        auto engine = std::make_unique<CountingGdi>(window_.hwnd());
-        engine_ = engine.get();
-        player_->StartWithEngine(window_.hwnd(), std::move(engine));
-    }
-    void TickAt(DWORD now) {
-        g_now = now;
-        player_->Tick(window_.hwnd());
-    }
-
-    ScratchDir dir_;
-    std::wstring film_ = dir_.File(L"walk.nxl");
-    saver_tests::SettingsScope settings_;
-    TestWindow window_{180, 140, 20, 20};
-    std::unique_ptr<player> player_;
-    CountingGdi* engine_ = nullptr;
-};
-
-TEST_F(PlayerRedraw, ATickWithNothingNewDrawsNothing) {
-    Start();
-    TickAt(10016);  // frame 0
-    TickAt(10032);  // frame 0 again: nothing to do
-    EXPECT_EQ(1, engine_->created);
-    EXPECT_EQ(2u, player_->Meter().counted) << "the overlay's fps counts every tick, drawn or not";
-    TickAt(10034);  // frame 1
-    EXPECT_EQ(2, engine_->created);
-    EXPECT_EQ(1u, player_->FrameIndex());
-
-    // With the overlay a tick draws when the frame or the line changes.
-    player_->Settings().DisplayFrameRate = 1;
-    TickAt(10040);  // frame 1 again, but its line is not on the window yet
-    EXPECT_EQ(3, engine_->created);
-    TickAt(10045);  // the same frame and line
-    EXPECT_EQ(3, engine_->created);
-    TickAt(11000);  // frame 30
-    EXPECT_EQ(4, engine_->created);
-    EXPECT_EQ(0u, player_->Meter().rate);
-    TickAt(11001);  // frame 30 still; the first second is over and the rate shown changes
-    EXPECT_EQ(6u, player_->Meter().rate);
-    EXPECT_EQ(5, engine_->created);
-    TickAt(11002);
-    EXPECT_EQ(5, engine_->created);
-
-    // Past the last frame the film starts again from frame 0 as before.
-    player_->Settings().DisplayFrameRate = 0;
-    TickAt(11400);  // frame 42 of 40
-    EXPECT_EQ(0u, player_->FrameIndex());
-    EXPECT_EQ(11400u, player_->StartTick());
-    EXPECT_EQ(6, engine_->created);
-    TickAt(11410);
-    EXPECT_EQ(6, engine_->created);
-}
-
-TEST_F(PlayerRedraw, PaintRedrawsTheWholePicture) {
-    Start();
-    TickAt(10100);  // frame 3
-    TickAt(10140);  // frame 4: only the changed part is drawn
-    ASSERT_TRUE(engine_->LastDrawWasPartial());
-    const Pixels shown = Settled(window_);
-
-    // Something covers the window and goes: the window is invalid and its pixels lost.
-    window_.Fill(RGB(0, 0, 0));
-    InvalidateRect(window_.hwnd(), nullptr, FALSE);
-
-    player_->Paint(window_.hwnd());
-    EXPECT_FALSE(GetUpdateRect(window_.hwnd(), nullptr, FALSE)) << "the window is validated";
-    EXPECT_EQ(3, engine_->created) << "the frame on screen is drawn again";
-    EXPECT_FALSE(engine_->LastDrawWasPartial());
-    EXPECT_EQ("", testing_support::Difference(shown, Settled(window_)));
-    EXPECT_EQ(4u, player_->FrameIndex());
 }
 
 }  // namespace
