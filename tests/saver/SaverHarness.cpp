@@ -1,11 +1,10 @@
 #include "saver/SaverHarness.h"
 
-#include <cstring>
+#include <gtest/gtest.h>
 
 #include "common/FilmBuilder.h"
 #include "common/TestImages.h"
 #include "common/TestSupport.h"
-#include "shell/settings.h"
 
 namespace saver_tests {
 
@@ -39,6 +38,23 @@ HWND SaverProcess::WaitForFullScreenWindow(DWORD timeoutMs) const {
         Sleep(20);
     } while (GetTickCount() - start < timeoutMs && Running());
     return nullptr;
+}
+
+void StartFullScreen(const SaverProcess& saver) {
+    ASSERT_TRUE(saver.started());
+    ASSERT_NE(nullptr, saver.WaitForFullScreenWindow(10000)) << "exit code " << saver.ExitCode();
+    ASSERT_TRUE(testing_support::WaitUntil([] { return ReadFrameNumber(ScreenRect()) >= 0; }, 10000))
+        << "the film never showed";
+}
+
+void ExpectEndsWithZero(SaverProcess& saver, const char* cause) {
+    ASSERT_TRUE(saver.WaitExit(10000)) << cause << " does not end it";
+    EXPECT_EQ(0u, saver.ExitCode()) << cause;
+}
+
+void EndWithKey(SaverProcess& saver) {
+    PressKey(VK_SPACE);
+    ExpectEndsWithZero(saver, "a key press");
 }
 
 bool IsWhite(COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) > 200; }

@@ -48,6 +48,15 @@ public:
     HWND WaitForFullScreenWindow(DWORD timeoutMs) const;
 };
 
+// For tests: waits for a full-screen run's window, then for a counting film
+// on the screen, and fails the test when either does not come.
+void StartFullScreen(const SaverProcess& saver);
+// Fails the test unless the run ends with 0 in good time; `cause` names what
+// should have ended it.
+void ExpectEndsWithZero(SaverProcess& saver, const char* cause);
+// A key press ends the run with 0.
+void EndWithKey(SaverProcess& saver);
+
 // The screen's pixels in a rectangle, read in one go from the display.
 using ScreenGrab = testing_support::Pixels;
 

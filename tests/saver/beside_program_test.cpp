@@ -97,20 +97,6 @@ protected:
         ASSERT_TRUE(CopyFileW(built.c_str(), program_.c_str(), FALSE));
     }
 
-    void ExpectFilmShows(SaverProcess& saver) {
-        ASSERT_TRUE(saver.started());
-        ASSERT_NE(nullptr, saver.WaitForFullScreenWindow(10000)) << "exit code " << saver.ExitCode();
-        int frame = -1;
-        EXPECT_TRUE(WaitUntil([&] { return (frame = ReadFrameNumber(ScreenRect())) >= 0; }, 10000))
-            << "the film never showed";
-    }
-
-    void EndWithKey(SaverProcess& saver) {
-        PressKey(VK_SPACE);
-        ASSERT_TRUE(saver.WaitExit(5000));
-        EXPECT_EQ(0u, saver.ExitCode());
-    }
-
     SettingsScope settings_;
     ScratchDir install_;
     ScratchDir system_;
@@ -126,7 +112,7 @@ TEST_F(BesideProgram, WithNothingStoredTheDemoFilmAndMusicBesideItPlay) {
     const uint64_t mark = sink.Mark();
 
     SaverProcess saver(L"/s", program_, system_.path());
-    ExpectFilmShows(saver);
+    StartFullScreen(saver);
     if (HasFatalFailure()) return;
     if (sink.configured()) {
         EXPECT_TRUE(WaitUntil([&] { return testing_support::SoundingBytes(sink.Since(mark)) > 4096; }, 5000))
@@ -143,19 +129,7 @@ TEST_F(BesideProgram, TheCurrentFolderStillComesFirst) {
     settings_.Number(L"BGM", 0);
 
     SaverProcess saver(L"/s", program_, system_.path());
-    ExpectFilmShows(saver);
-    if (HasFatalFailure()) return;
-    EndWithKey(saver);
-}
-
-TEST_F(BesideProgram, AStoredNameInASubfolderIsFoundBesideIt) {
-    SubFolder sub(install_.File(L"sub"));
-    ASSERT_TRUE(WriteCountingFilm(sub.File(L"film.nxl"), 30));
-    settings_.Text(L"NoxelFilePath", L"sub\\film.nxl");
-    settings_.Number(L"BGM", 0);
-
-    SaverProcess saver(L"/s", program_, system_.path());
-    ExpectFilmShows(saver);
+    StartFullScreen(saver);
     if (HasFatalFailure()) return;
     EndWithKey(saver);
 }

@@ -5,8 +5,6 @@
 #include <stdexcept>
 
 #include "common/ChildProcess.h"
-#include "common/TestWindow.h"
-#include "saver/SaverHarness.h"
 #include "shell/host.h"
 
 TEST(CommandLine, TailAfterTheProgramName) {
@@ -133,14 +131,4 @@ TEST(Guard, AnExceptionInAWindowProcedureEndsTheProcessWithMinusOne) {
     EXPECT_EQ(0xFFFFFFFFu, testing_support::RunSelf(
                                testing_support::OnlyDisabledTest(L"GuardChild.DISABLED_ThrowInsideAWindowProcedure"),
                                30000));
-}
-
-// The real program: a preview handle that names no window ends at once.
-TEST(CommandLineRun, PreviewOfAHandleThatIsNoWindowEndsWithMinusOne) {
-    const HWND gone = testing_support::TestWindow(20, 20).hwnd();
-    ASSERT_FALSE(IsWindow(gone));
-    saver_tests::SaverProcess saver(L"/p " + std::to_wstring(reinterpret_cast<uintptr_t>(gone)));
-    ASSERT_TRUE(saver.started());
-    ASSERT_TRUE(saver.WaitExit(10000));
-    EXPECT_EQ(0xFFFFFFFFu, saver.ExitCode());
 }

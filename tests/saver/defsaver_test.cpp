@@ -1,6 +1,7 @@
 // DefSaverProc's dismissal table, called on a plain window of this process:
 // which messages close the screen saver (a WM_CLOSE waits in the queue) and
-// what they answer; and the system commands the host's window swallows.
+// what they answer; and the system commands and titles the host's window
+// swallows.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -9,7 +10,6 @@
 #include "shell/host.h"
 
 namespace {
-
 
 class Dismissal : public ::testing::Test {
 protected:
@@ -29,35 +29,25 @@ protected:
     saver_tests::MessageWindow window_;
 };
 
-TEST_F(Dismissal, KeysAndButtonsClose) {
-    for (UINT message : {WM_KEYDOWN, WM_SYSKEYDOWN, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN}) {
-        Send(message);
-        EXPECT_TRUE(CloseQueued()) << message;
+TEST_F(Dismissal, KeysButtonsLostActivationAndPowerEventsClose) {
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        bool closes;
+    } rows[] = {
+        {WM_KEYDOWN, 0, 0, true}, {WM_SYSKEYDOWN, 0, 0, true}, {WM_KEYUP, 0, 0, false},
+        {WM_LBUTTONDOWN, 0, 0, true}, {WM_RBUTTONDOWN, 0, 0, true}, {WM_MBUTTONDOWN, 0, 0, true},
+        {WM_LBUTTONUP, 0, 0, false}, {WM_ACTIVATEAPP, TRUE, 0, false}, {WM_ACTIVATEAPP, FALSE, 0, true},
+        {WM_POWERBROADCAST, 4, 0, true},   // the suspend itself
+        {WM_POWERBROADCAST, 7, 1, false},  // resumed after a failed suspend
+        {WM_POWERBROADCAST, 10, 0, false}, {WM_POWER, 3, 0, true}, {WM_POWER, 1, 0, false},
+    };
+    for (const auto& row : rows) {
+        Send(row.message, row.wParam, row.lParam);
+        EXPECT_EQ(row.closes, CloseQueued()) << "message " << row.message << " " << row.wParam;
     }
-    Send(WM_KEYUP);
-    Send(WM_LBUTTONUP);
-    EXPECT_FALSE(CloseQueued());
-}
-
-TEST_F(Dismissal, LosingActivationCloses) {
-    Send(WM_ACTIVATEAPP, TRUE);
-    EXPECT_FALSE(CloseQueued());
-    Send(WM_ACTIVATEAPP, FALSE);
-    EXPECT_TRUE(CloseQueued());
-}
-
-TEST_F(Dismissal, PowerEvents) {
     EXPECT_EQ(1, Send(WM_POWERBROADCAST, 0)) << "a query to suspend is allowed";
-    EXPECT_FALSE(CloseQueued());
-    Send(WM_POWERBROADCAST, 4);  // the suspend itself
-    EXPECT_TRUE(CloseQueued());
-    Send(WM_POWERBROADCAST, 7, 1);  // resumed after a failed suspend
-    EXPECT_FALSE(CloseQueued());
-    Send(WM_POWERBROADCAST, 10);
-    EXPECT_FALSE(CloseQueued());
-    Send(WM_POWER, 3);  // critical resume
-    EXPECT_TRUE(CloseQueued());
-    Send(WM_POWER, 1);
     EXPECT_FALSE(CloseQueued());
 }
 
@@ -94,8 +84,8 @@ LRESULT CALLBACK RecordSystemCommands(int code, WPARAM wParam, LPARAM lParam) {
 
 // The full-screen window keeps the system from starting a screen saver
 // again or switching to another window: those commands never reach
-// DefWindowProc, while others still do.
-TEST_F(Dismissal, ScreenSaveAndWindowSwitchCommandsAreSwallowed) {
+// DefWindowProc, while others still do; nor does a new title.
+TEST_F(Dismissal, ScreenSaveWindowSwitchAndTitleChangeAreSwallowed) {
     g_carriedOut.clear();
     HHOOK hook = SetWindowsHookExW(WH_CBT, RecordSystemCommands, nullptr, GetCurrentThreadId());
     ASSERT_NE(nullptr, hook);
@@ -105,6 +95,8 @@ TEST_F(Dismissal, ScreenSaveAndWindowSwitchCommandsAreSwallowed) {
     UnhookWindowsHookEx(hook);
     EXPECT_EQ(std::vector<WPARAM>{SC_MONITORPOWER}, g_carriedOut);
     EXPECT_TRUE(CloseQueued()) << "the monitor going off closes the screen saver";
+    EXPECT_EQ(0, HostWindowProc(window_.hwnd(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"other")));
+    EXPECT_EQ(0, GetWindowTextLengthW(window_.hwnd())) << "the title never changes";
 }
 
 }  // namespace
