@@ -94,14 +94,12 @@ TEST_F(SettingsGarbage, TheSaverStartsWithTheDefaults) {
     ASSERT_TRUE(saver_tests::WriteCountingFilm(dir.File(L"Veilwick.nxl"), 20));
     CurrentFolder inDir(dir.path());
     ASSERT_TRUE(inDir.changed());
-    const std::vector<Garbage> kinds = Kinds();
-    for (const char* what : {"binary", "two-byte dword", "text too long for a path"}) {
-        for (const Garbage& g : kinds) {
-            if (std::string(g.what) != what) continue;
-            ASSERT_TRUE(StoreEverywhere(g));
-            const robust_tests::RunResult r = robust_tests::RunSaverOnce();
-            EXPECT_TRUE(robust_tests::Played(r)) << what << ": " << r.Describe();
-        }
+    for (const Garbage& g : Kinds()) {
+        const std::string what = g.what;
+        if (what != "binary" && what != "two-byte dword" && what != "text too long for a path") continue;
+        ASSERT_TRUE(StoreEverywhere(g));
+        const robust_tests::RunResult r = robust_tests::RunSaverOnce();
+        EXPECT_TRUE(robust_tests::Played(r)) << what << ": " << r.Describe();
     }
 }
 

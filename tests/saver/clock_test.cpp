@@ -5,23 +5,16 @@
 #include "player/player.h"
 
 TEST(FrameClock, ThirtyFramesEachSecondTruncated) {
-    EXPECT_EQ(0u, FrameDue(5000, 5000));
-    EXPECT_EQ(0u, FrameDue(5000, 5033));
-    EXPECT_EQ(1u, FrameDue(5000, 5034));
-    EXPECT_EQ(30u, FrameDue(5000, 6000));
-    EXPECT_EQ(1800u, FrameDue(0, 60000));
-}
-
-TEST(FrameClock, CounterWrapBetweenStartAndNow) {
-    // The counter passed 2^32 half a second after the start.
-    EXPECT_EQ(15u, FrameDue(0xFFFFFF00u, 0x00000100u));
-}
-
-TEST(FrameClock, ProductWrapsAt32Bits) {
-    // 143,165,577 ms x 30 = 2^32 + 14: the index starts again from 0 there,
-    // about 39.8 hours into one pass of a film.
-    EXPECT_EQ(0u, FrameDue(0, 143165577u));
-    EXPECT_EQ(4294967u, FrameDue(0, 143165576u));
+    const struct {
+        uint32_t start, now, frame;
+    } rows[] = {
+        {5000, 5000, 0}, {5000, 5033, 0}, {5000, 5034, 1}, {5000, 6000, 30}, {0, 60000, 1800},
+        {0xFFFFFF00u, 0x00000100u, 15},  // the counter passed 2^32 half a second after the start
+        // 143,165,577 ms x 30 = 2^32 + 14: the index starts again from 0 there,
+        // about 39.8 hours into one pass of a film.
+        {0, 143165576u, 4294967u}, {0, 143165577u, 0},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.frame, FrameDue(row.start, row.now)) << row.start << " " << row.now;
 }
 
 TEST(RateMeter, ClosesAWindowOnlyAfterMoreThanASecond) {
@@ -42,18 +35,15 @@ TEST(RateMeter, AfterAStallTheRateCatchesUpOneSecondPerTick) {
     meter.Count(5000);  // the loop was blocked for four seconds
     EXPECT_EQ(62u, meter.rate);
     EXPECT_EQ(1000u, meter.windowStart);
-    meter.Count(5016);
-    EXPECT_EQ(1u, meter.rate);
-    meter.Count(5032);
-    EXPECT_EQ(1u, meter.rate);
-    meter.Count(5048);
-    EXPECT_EQ(1u, meter.rate);
-    EXPECT_EQ(4000u, meter.windowStart);
-    meter.Count(5064);
-    EXPECT_EQ(5000u, meter.windowStart);
-    meter.Count(5080);  // caught up: the window opened at 5000 stays open
-    EXPECT_EQ(5000u, meter.windowStart);
-    EXPECT_EQ(2u, meter.counted);
+    const struct {
+        uint32_t now, rate, windowStart;
+    } rows[] = {{5016, 1, 2000}, {5032, 1, 3000}, {5048, 1, 4000}, {5064, 1, 5000}, {5080, 1, 5000}};
+    for (const auto& row : rows) {
+        meter.Count(row.now);
+        EXPECT_EQ(row.rate, meter.rate) << row.now;
+        EXPECT_EQ(row.windowStart, meter.windowStart) << row.now;
+    }
+    EXPECT_EQ(2u, meter.counted) << "caught up: the window opened at 5000 stays open";
 }
 
 TEST(Overlay, TextAndLength) {
