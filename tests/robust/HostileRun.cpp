@@ -94,6 +94,14 @@ NoCrashDialog::~NoCrashDialog() {
     RegCloseKey(key);
 }
 
+Tally::~Tally() {
+    int runs = 0;
+    for (const auto& outcome : outcomes_) runs += outcome.second;
+    std::printf("[ sweep    ] %s: %d runs:", what_, runs);
+    for (const auto& outcome : outcomes_) std::printf(" %d %s;", outcome.second, outcome.first.c_str());
+    std::printf("\n");
+}
+
 bool FullSweep() { return testing_support::Env("NOXEL_ROBUST_FULL") == "1"; }
 
 std::vector<size_t> Positions(size_t count, const std::vector<size_t>& sample) {

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,9 @@ struct RunResult {
 // Starts noxel.scr /s with the settings as they stand, and gives it
 // settleMs to end by itself; one still running then must show its window or
 // end within twenty seconds, answer its window messages and end with 0 on a
-// key press within ten seconds each (a slow
-// engine's tick may take seconds under Wine; a hang never answers). A run that
-// does neither is killed and reported as Hung.
+// key press within ten seconds each (a slow engine's tick may take seconds
+// under Wine; a hang never answers). A run that does neither is killed and
+// reported as Hung.
 RunResult RunSaverOnce(DWORD settleMs = 1500);
 
 // True for a run that ended as a bad film may end: with 0 (refused at once,
@@ -48,6 +49,20 @@ public:
 private:
     bool had_ = false;
     DWORD old_ = 0;
+};
+
+// Counts the outcomes of a sweep and prints them in one line at its end.
+class Tally {
+public:
+    explicit Tally(const char* what) : what_(what) {}
+    ~Tally();
+    Tally(const Tally&) = delete;
+    Tally& operator=(const Tally&) = delete;
+    void Count(const std::string& outcome) { ++outcomes_[outcome]; }
+
+private:
+    const char* what_;
+    std::map<std::string, int> outcomes_;
 };
 
 // True when NOXEL_ROBUST_FULL=1 asks for every case instead of the sample.

@@ -4,9 +4,6 @@
 // NOXEL_ROBUST_FULL=1 tries every byte, every cut length and every engine.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -28,28 +25,6 @@ using testing_support::WriteFileBytes;
 constexpr uint32_t kEngineCount = 3;
 // How long a run that must end by itself may take; one that ends sooner costs no more.
 constexpr DWORD kEndsByItselfMs = 20000;
-
-// Tallies the outcomes of a sweep for its closing line.
-class Tally {
-public:
-    explicit Tally(const char* what) : what_(what) {}
-    ~Tally() {
-        std::printf("[ sweep    ] %s: %d runs:", what_, runs_);
-        for (const auto& o : outcomes_) std::printf(" %d %s;", o.second, o.first.c_str());
-        std::printf("\n");
-    }
-    Tally(const Tally&) = delete;
-    Tally& operator=(const Tally&) = delete;
-    void Count(const RunResult& r) {
-        ++runs_;
-        ++outcomes_[r.Describe()];
-    }
-
-private:
-    const char* what_;
-    int runs_ = 0;
-    std::map<std::string, int> outcomes_;
-};
 
 // A playable film over a picture; the tests damage one of them.
 class HostileSaver : public ::testing::Test {
@@ -108,7 +83,7 @@ TEST_F(HostileSaver, FilmWithAnyHeaderOrMatrixByteChanged) {
             ASSERT_TRUE(WriteFileBytes(film_, bad));
             NextEngine();
             const RunResult r = RunSaverOnce();
-            tally.Count(r);
+            tally.Count(r.Describe());
             EXPECT_TRUE(IsDefinedFilmOutcome(r)) << "byte " << at << " = " << int{value} << ": " << r.Describe();
         }
     }
@@ -124,7 +99,7 @@ TEST_F(HostileSaver, FilmCutAtAnyLength) {
         // Up to the matrix's end the reader refuses the film, quitting at
         // once: given as long as a busy machine needs to start and end it.
         const RunResult r = RunSaverOnce(length < 36 ? kEndsByItselfMs : 1500);
-        tally.Count(r);
+        tally.Count(r.Describe());
         EXPECT_TRUE(IsDefinedFilmOutcome(r)) << "cut at " << length << ": " << r.Describe();
         if (length < 36) {
             EXPECT_EQ(RunResult::Ended, r.kind) << "cut at " << length;
@@ -208,7 +183,7 @@ TEST_F(HostileMusic, DamagedWavFilesLeaveTheFilmPlaying) {
         ASSERT_TRUE(WriteFileBytes(wav_, cases[i].bytes));
         settings_.Number(L"Engine", 0);
         const RunResult r = RunSaverOnce();
-        tally.Count(r);
+        tally.Count(r.Describe());
         EXPECT_TRUE(Played(r)) << cases[i].what << ": " << r.Describe();
     }
 }
@@ -264,7 +239,7 @@ TEST_F(HostileSaver, UnreadablePicturesLeaveTheFilmPlaying) {
             if (!FullSweep() && engine != i / 2 % kEngineCount) continue;
             settings_.Number(L"Engine", engine);
             const RunResult r = RunSaverOnce();
-            tally.Count(r);
+            tally.Count(r.Describe());
             EXPECT_TRUE(Played(r)) << cases[i].what << ", engine " << engine << ": " << r.Describe();
         }
     }
@@ -273,7 +248,7 @@ TEST_F(HostileSaver, UnreadablePicturesLeaveTheFilmPlaying) {
         settings_.Text(L"BackGroundImageFilePath", path);
         NextEngine();
         const RunResult r = RunSaverOnce();
-        tally.Count(r);
+        tally.Count(r.Describe());
         EXPECT_TRUE(Played(r)) << r.Describe();
     }
 }

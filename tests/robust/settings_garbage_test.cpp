@@ -70,9 +70,7 @@ TEST_F(SettingsGarbage, EveryWrongTypeAndSizeGivesTheDefaults) {
         SCOPED_TRACE(g.what);
         ASSERT_TRUE(StoreEverywhere(g));
         settings s;
-        wcscpy(s.NoxelFilePath, L"stale");
-        wcscpy(s.WavFilePath, L"stale");
-        wcscpy(s.BackGroundImageFilePath, L"stale");
+        for (wchar_t* path : {s.NoxelFilePath, s.WavFilePath, s.BackGroundImageFilePath}) wcscpy(path, L"stale");
         s.Engine = s.Param1 = s.Param2 = s.BGM = s.DisplayFrameRate = s.Volume = 0x5A5A;
         s.Load();
         if (g.forPaths) {
