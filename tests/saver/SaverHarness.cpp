@@ -108,18 +108,16 @@ int ReadFrameNumber(const RECT& area) {
 
 void PressKey(WORD virtualKey) {
     INPUT keys[2] = {};
-    keys[0].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = virtualKey;
-    keys[1] = keys[0];
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = virtualKey;
     keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, keys, sizeof(INPUT));
 }
 
 void ClickLeft() {
     INPUT buttons[2] = {};
-    buttons[0].type = INPUT_MOUSE;
+    buttons[0].type = buttons[1].type = INPUT_MOUSE;
     buttons[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    buttons[1] = buttons[0];
     buttons[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(2, buttons, sizeof(INPUT));
 }
@@ -127,9 +125,7 @@ void ClickLeft() {
 void MoveMouseBy(int dx, int dy) {
     INPUT move = {};
     move.type = INPUT_MOUSE;
-    move.mi.dx = dx;
-    move.mi.dy = dy;
-    move.mi.dwFlags = MOUSEEVENTF_MOVE;
+    move.mi = {dx, dy, 0, MOUSEEVENTF_MOVE, 0, 0};
     SendInput(1, &move, sizeof(INPUT));
 }
 

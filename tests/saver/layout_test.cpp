@@ -5,7 +5,6 @@
 
 #include <cwchar>
 
-#include "common/AudioSink.h"
 #include "common/FilmBuilder.h"
 #include "common/GraphicsEnvironment.h"
 #include "common/TestImages.h"

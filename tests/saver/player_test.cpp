@@ -25,12 +25,6 @@ using testing_support::ScratchDir;
 
 using Log = std::vector<std::string>;
 
-std::string Narrow(const wchar_t* text, size_t length) {
-    std::string out;
-    for (size_t i = 0; i < length; ++i) out += static_cast<char>(text[i]);
-    return out;
-}
-
 // Frame n of the test films is one grey level n, so the first run of the
 // stream names the frame: (run length, n).
 struct LoggedFrame : EngineFrame {
@@ -55,10 +49,10 @@ public:
         log_.push_back("DrawFrame " + std::to_string(static_cast<LoggedFrame*>(frame)->number));
     }
     void DrawOverlayText(const wchar_t* text, uint32_t length) override {
-        log_.push_back("DrawOverlayText " + Narrow(text, length));
+        log_.push_back("DrawOverlayText " + std::string(text, text + length));
     }
     bool LoadBackground(const wchar_t* path) override {
-        log_.push_back("LoadBackground " + Narrow(path, wcslen(path)));
+        log_.push_back("LoadBackground " + std::string(path, path + wcslen(path)));
         return backgroundLoads_;
     }
     void CaptureBackground() override { log_.push_back("CaptureBackground"); }

@@ -95,6 +95,9 @@ protected:
     // must equal the same frame drawn whole right after.
     void Play(uint32_t engineIndex, Option option, int windowWidth, int windowHeight, const std::vector<Film>& films) {
         for (const Film& film : films) {
+            SCOPED_TRACE(testing::Message() << "engine " << engineIndex << " option " << option.param1 << "/"
+                                            << option.param2 << ", " << film.name << " film, window " << windowWidth
+                                            << "x" << windowHeight);
             TestWindow window(windowWidth, windowHeight, 10, 10);
             uint32_t created = 99;
             std::unique_ptr<gengine> engine = CreateEngine(engineIndex, window.hwnd(), &created);
@@ -103,28 +106,22 @@ protected:
             engine->SetParam2(option.param2);
             ASSERT_TRUE(engine->LoadBackground(background_->File(L"back.bmp").c_str()));
             auto* gdi = engineIndex == kEngineGdi ? static_cast<gdiengine*>(engine.get()) : nullptr;
-            // Every frame drawn as a tick draws it, then drawn whole: the
-            // window must show the same picture both times.
             Pixels shown = PresentSteadily(*engine, window, [&] { Draw(*engine, film, 0); });
             for (size_t i = 0; i < film.frames.size(); ++i) {
-                const std::string where = "engine " + std::to_string(engineIndex) + " option " +
-                                          std::to_string(option.param1) + "/" + std::to_string(option.param2) +
-                                          ", " + film.name + " film, frame " + std::to_string(i) + ", window " +
-                                          std::to_string(windowWidth) + "x" + std::to_string(windowHeight);
                 Draw(*engine, film, i);
                 // GDI draws a new or vanished line with the whole picture.
                 const bool lineChanged = i > 0 && wcscmp(film.Line(i), film.Line(i - 1)) != 0;
                 // A change over every pixel is cheaper drawn whole.
                 if (gdi && i > 0 && !lineChanged) {
-                    EXPECT_EQ(film.name != "every pixel", gdi->LastDrawWasPartial()) << where;
+                    EXPECT_EQ(film.name != "every pixel", gdi->LastDrawWasPartial()) << "frame " << i;
                 }
                 const bool changed = i > 0 && (film.frames[i].pixels() != film.frames[i - 1].pixels() || lineChanged);
                 const Pixels partial = Settled(window, changed && engineIndex == kEngineDirect2D ? &shown : nullptr);
                 shown = PresentSteadily(*engine, window, [&] { Draw(*engine, film, i); });
                 if (gdi) {
-                    EXPECT_FALSE(gdi->LastDrawWasPartial()) << where;
+                    EXPECT_FALSE(gdi->LastDrawWasPartial()) << "frame " << i;
                 }
-                ASSERT_EQ("", Difference(partial, shown)) << where;
+                ASSERT_EQ("", Difference(partial, shown)) << "frame " << i;
             }
         }
     }

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,11 +25,9 @@ namespace {
 using namespace saver_tests;
 using testing_support::AudioSink;
 using testing_support::LoudStretches;
-using testing_support::Env;
 using testing_support::ScratchDir;
 using testing_support::TestWindow;
 using testing_support::WaitUntil;
-using testing_support::WinePath;
 
 constexpr COLORREF kBackground = RGB(40, 80, 160);
 constexpr DWORD kExitWaitMs = 10000;
@@ -420,12 +417,7 @@ protected:
     static constexpr int kX = 200, kY = 150, kW = 320, kH = 240;
     RECT Area() const { return {kX, kY, kX + kW, kY + kH}; }
     bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-        return WaitUntil(
-            [&] {
-                parent_->Pump();
-                return done();
-            },
-            timeoutMs);
+        return WaitUntil([&] { parent_->Pump(); return done(); }, timeoutMs);
     }
     HWND Child() const { return FindWindowExW(parent_->hwnd(), nullptr, L"WindowsScreenSaverClass", L"Preview"); }
     void ExpectInputLeavesItRunning(const std::function<bool()>& running) {
