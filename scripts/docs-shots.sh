@@ -109,16 +109,24 @@ shoot_dialog() {
   local language=$1.UTF-8 caption=$2 name=$3
   saver_settings "BGM=1" "Engine=0" "Param1=0" "Param2=2"
   LOCPATH="$NOXEL_RUN_BUILD/locale" LANG=$language LC_ALL=$language wine "$scr" /c </dev/null >/dev/null 2>&1 &
-  local pid=$! window
-  xdotool search --sync --name "$caption" >/dev/null
-  sleep 1
-  # Searched again: the first window of that name can be gone by now.
-  window=$(xdotool search --name "$caption" | tail -n 1)
+  local pid=$! window= i
+  # The visible window of that name: Wine may make and drop a hidden one of
+  # the same name first, and a window taken then is gone when it is clicked.
+  for i in $(seq 1 300); do
+    window=$(xdotool search --onlyvisible --name "$caption" 2>/dev/null | tail -n 1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || { echo "no window \"$caption\" within 30 s" >&2; return 1; }
+  sleep 1  # its controls drawn
   # The preview button, right of the film's name.
   xdotool mousemove --window "$window" 510 68 click 1
   sleep "$wait_seconds"
   import -window "$window" "$work/$name.png"
-  xdotool key --window "$window" Escape
+  # The key's release can find the window gone, closed by its press.
+  xdotool key --window "$window" Escape 2>/dev/null || true
+  for i in $(seq 1 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill "$pid" 2>/dev/null || true
   wait "$pid" || true
 }
 
