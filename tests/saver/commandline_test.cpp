@@ -24,14 +24,12 @@ TEST(CommandLine, HandleDigits) {
     EXPECT_EQ(1u, ParseHandle(L"4294967297")) << "wraps at 32 bits";
 }
 
-struct ModeCase {
-    const wchar_t* tail;
-    SaverMode mode;
-    uint32_t handle;
-};
-
 TEST(CommandLine, ModeTable) {
-    const ModeCase cases[] = {
+    const struct {
+        const wchar_t* tail;
+        SaverMode mode;
+        uint32_t handle;
+    } cases[] = {
         {L"", SaverMode::Configure, 0},
         {L"/s", SaverMode::FullScreen, 0},
         {L"-S", SaverMode::FullScreen, 0},
@@ -51,7 +49,7 @@ TEST(CommandLine, ModeTable) {
         {L"/1", SaverMode::Unknown, 0},
         {L"\t/s", SaverMode::Unknown, 0},
     };
-    for (const ModeCase& c : cases) {
+    for (const auto& c : cases) {
         const ModeRequest request = ParseMode(c.tail);
         EXPECT_EQ(c.mode, request.mode) << "tail \"" << testing::PrintToString(std::wstring(c.tail)) << "\"";
         EXPECT_EQ(c.handle, request.handle) << testing::PrintToString(std::wstring(c.tail));
