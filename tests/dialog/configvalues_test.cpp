@@ -14,28 +14,25 @@ TEST(VolumeSlider, EveryPositionSurvivesSaveAndReopen) {
     }
 }
 
-TEST(VolumeSlider, StoredValuesKeepTheirMeaning) {
-    EXPECT_EQ(0u, VolumeFromSliderPosition(0));
-    EXPECT_EQ(32767u, VolumeFromSliderPosition(50));
-    EXPECT_EQ(65535u, VolumeFromSliderPosition(100));
-    EXPECT_EQ(50, SliderPositionFromVolume(32767));
-    EXPECT_EQ(50, SliderPositionFromVolume(32768));
-    EXPECT_EQ(0, SliderPositionFromVolume(327));    // below half a step
-    EXPECT_EQ(1, SliderPositionFromVolume(328));
-    EXPECT_EQ(100, SliderPositionFromVolume(65535));
-}
+// Stored values keep their meaning both ways; values out of range are clamped.
+TEST(VolumeSlider, StoredValuesAndPositionsMapOntoEachOther) {
+    const std::pair<uint32_t, int> kShownAt[] = {
+        {0, 0}, {327, 0}, {328, 1},  // below and above half a step
+        {32767, 50}, {32768, 50}, {65535, 100}, {65536, 100},
+        {0xFFFFFFFFu, 100},  // would overflow in 32 bits
+    };
+    for (const auto& [volume, position] : kShownAt) EXPECT_EQ(position, SliderPositionFromVolume(volume)) << volume;
 
-TEST(VolumeSlider, OutOfRangeValuesAreClamped) {
-    EXPECT_EQ(100, SliderPositionFromVolume(65536));
-    EXPECT_EQ(100, SliderPositionFromVolume(0xFFFFFFFFu));  // would overflow in 32 bits
-    EXPECT_EQ(0u, VolumeFromSliderPosition(-5));
-    EXPECT_EQ(65535u, VolumeFromSliderPosition(250));
-}
-
-TEST(VolumeSlider, WaveVolumeSetsBothChannels) {
-    EXPECT_EQ(0u, WaveVolumeFromSliderPosition(0));
-    EXPECT_EQ(0xFFFFFFFFu, WaveVolumeFromSliderPosition(100));
-    EXPECT_EQ(0x7FFF7FFFu, WaveVolumeFromSliderPosition(50));
+    // A position's stored Volume, and its wave volume on both channels.
+    const struct {
+        int position;
+        uint32_t volume;
+        DWORD wave;
+    } kStoredAt[] = {{-5, 0, 0}, {0, 0, 0}, {50, 32767, 0x7FFF7FFF}, {100, 65535, 0xFFFFFFFF}, {250, 65535, 0xFFFFFFFF}};
+    for (const auto& row : kStoredAt) {
+        EXPECT_EQ(row.volume, VolumeFromSliderPosition(row.position)) << row.position;
+        EXPECT_EQ(row.wave, WaveVolumeFromSliderPosition(row.position)) << row.position;
+    }
 }
 
 TEST(ListSelection, NoSelectionKeepsTheStoredValue) {

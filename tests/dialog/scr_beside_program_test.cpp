@@ -13,7 +13,6 @@
 
 using namespace dialog_tests;
 using namespace testing_support;
-using testing_support::ScratchDir;
 
 TEST(ScrBesideProgram, ThePreviewAndTheTestPlaybackFindTheDemoBesideIt) {
     if (testing_support::Env("NOXEL_BIN").empty()) GTEST_SKIP() << "NOXEL_BIN is not set";
