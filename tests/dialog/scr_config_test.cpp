@@ -1,13 +1,15 @@
 // noxel.scr in configuration mode, started as its own process and driven
 // from here through window messages: every setting edited and the engine
 // switched, then OK (exit code 1) or Cancel (exit code 2); the window that
-// owns the dialog.
+// owns the dialog; the demo film and music found beside the program.
 #include <gtest/gtest.h>
 
 #include "DialogDriver.h"
+#include "common/FilmBuilder.h"
 #include "common/SettingsKey.h"
 #include "common/TestSupport.h"
 #include "common/TestWindow.h"
+#include "common/WavBuilder.h"
 #include "resources/resource.h"
 
 using namespace dialog_tests;
@@ -116,4 +118,32 @@ TEST_F(ScrConfiguration, TheNamedOrElseTheForegroundWindowOwnsTheDialog) {
         EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(owner) != FALSE; }));
         EXPECT_EQ(2u, d.ExitCode());
     }
+}
+
+// Copied into an install folder of its own and started in another folder
+// with nothing stored: the preview and the test playback find the demo film
+// and music beside the program.
+TEST_F(ScrConfiguration, ThePreviewAndTheTestPlaybackFindTheDemoBesideIt) {
+    ScratchDir install;
+    ScratchDir elsewhere;
+    const std::wstring built = WinePath(Env("NOXEL_BIN") + "/noxel.scr");
+    ASSERT_TRUE(CopyFileW(built.c_str(), install.File(L"noxel.scr").c_str(), FALSE));
+    ASSERT_TRUE(FilmBuilder(32, 16).Add(GreyPicture(32, 16, kFilmWhite)).Write(install.File(L"Veilwick.nxl")));
+    WavLayout wav;
+    wav.samples = SquareWave(wav, 1.0, 0.0);
+    ASSERT_TRUE(WriteFileBytes(install.File(L"Veilwick.wav"), BuildWav(wav)));
+
+    ScrDialog d(L"/c", install.File(L"noxel.scr"), elsewhere.path());
+    ASSERT_TRUE(d.shown());
+    EXPECT_EQ(L"Veilwick.nxl", d.Text(IDC_FILM_PATH)) << "the stored name itself is shown";
+    d.Click(IDC_PREVIEW_BUTTON);
+    EXPECT_EQ(L"■", d.Text(IDC_PREVIEW_BUTTON)) << "the preview did not find the film";
+    const RECT area = d.ClientRect(IDC_PREVIEW);
+    EXPECT_TRUE(Eventually([&] {
+        return Near(RGB(252, 252, 252), d.ScreenPixel(IDC_PREVIEW, area.right / 2, area.bottom / 2));
+    })) << "the white film covers the control";
+    d.Click(IDC_MUSIC_BUTTON);
+    EXPECT_EQ(L"■", d.Text(IDC_MUSIC_BUTTON)) << "the test playback did not find the music";
+    d.Click(IDCANCEL);
+    EXPECT_EQ(2u, d.ExitCode());
 }
