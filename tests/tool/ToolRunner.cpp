@@ -21,8 +21,7 @@ void Drain(HANDLE pipe, std::string* into) {
 
 }  // namespace
 
-ToolRun RunConsoleProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                          const std::wstring& workDir, DWORD timeoutMs) {
+ToolRun RunTool(const std::vector<std::wstring>& arguments, const std::wstring& workDir, DWORD timeoutMs) {
     ToolRun run;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE outRead, outWrite, errRead, errWrite;
@@ -44,6 +43,7 @@ ToolRun RunConsoleProgram(const std::wstring& program, const std::vector<std::ws
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
+    const std::wstring program = testing_support::WinePath(testing_support::Env("NOXEL_BIN")) + L"\\NoxelTool.exe";
     testing_support::ChildProcess child(program, line, workDir, &startup);
     // Only the child may hold the write ends, or the reads never see the end.
     CloseHandle(outWrite);
@@ -62,11 +62,6 @@ ToolRun RunConsoleProgram(const std::wstring& program, const std::vector<std::ws
     CloseHandle(outRead);
     CloseHandle(errRead);
     return run;
-}
-
-ToolRun RunTool(const std::vector<std::wstring>& arguments, const std::wstring& workDir, DWORD timeoutMs) {
-    return RunConsoleProgram(testing_support::WinePath(testing_support::Env("NOXEL_BIN")) + L"\\NoxelTool.exe",
-                             arguments, workDir, timeoutMs);
 }
 
 struct PipeImages::Instance {

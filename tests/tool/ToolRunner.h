@@ -20,10 +20,8 @@ struct ToolRun {
     std::string err;
 };
 
-// Runs `program` with `arguments` (each quoted) in the folder `workDir`.
-ToolRun RunConsoleProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                          const std::wstring& workDir, DWORD timeoutMs = 60000);
-// The same for NoxelTool.exe of the test run.
+// Runs NoxelTool.exe of the test run with `arguments` (each quoted) in the
+// folder `workDir`.
 ToolRun RunTool(const std::vector<std::wstring>& arguments, const std::wstring& workDir, DWORD timeoutMs = 60000);
 
 // A film of no frames, put where a run's film goes to show what a failed run keeps.
