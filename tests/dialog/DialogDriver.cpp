@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "common/AudioSink.h"
 #include "common/TestSupport.h"
 #include "resources/resource.h"
 #include "shell/configdialog.h"
@@ -92,6 +91,37 @@ RECT DialogControls::ClientRect(int id) const {
     return r;
 }
 
+namespace {
+
+struct WindowSearch {
+    std::wstring caption;
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK MatchCaption(HWND window, LPARAM search) {
+    auto* s = reinterpret_cast<WindowSearch*>(search);
+    if (s->processId) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid != s->processId || !IsWindowVisible(window)) return TRUE;
+    }
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    if (s->caption != text) return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
+// A visible top-level window of a process whose caption is `caption`, or null.
+HWND FindProcessWindow(DWORD processId, const std::wstring& caption) {
+    WindowSearch search = {caption, processId, nullptr};
+    EnumWindows(MatchCaption, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
 InProcessDialog::InProcessDialog(const wchar_t* caption) {
     thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
     HWND found = nullptr;
@@ -156,39 +186,9 @@ DWORD ScrDialog::ExitCode(DWORD timeoutMs) {
     return process_.ExitCode();
 }
 
-namespace {
-
-struct WindowSearch {
-    std::wstring caption;
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK MatchCaption(HWND window, LPARAM search) {
-    auto* s = reinterpret_cast<WindowSearch*>(search);
-    if (s->processId) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        if (pid != s->processId || !IsWindowVisible(window)) return TRUE;
-    }
-    wchar_t text[256] = {};
-    GetWindowTextW(window, text, 256);
-    if (s->caption != text) return TRUE;
-    s->found = window;
-    return FALSE;
-}
-
-}  // namespace
-
 HWND FindThreadWindow(DWORD threadId, const std::wstring& caption) {
     WindowSearch search = {caption, 0, nullptr};
     EnumThreadWindows(threadId, MatchCaption, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND FindProcessWindow(DWORD processId, const std::wstring& caption) {
-    WindowSearch search = {caption, processId, nullptr};
-    EnumWindows(MatchCaption, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -101,7 +101,5 @@ private:
 
 // A top-level window of a thread whose caption is `caption`, or null.
 HWND FindThreadWindow(DWORD threadId, const std::wstring& caption);
-// A visible top-level window of a process whose caption is `caption`, or null.
-HWND FindProcessWindow(DWORD processId, const std::wstring& caption);
 
 }  // namespace dialog_tests

@@ -28,7 +28,9 @@ TEST(VolumeSlider, StoredValuesAndPositionsMapOntoEachOther) {
         int position;
         uint32_t volume;
         DWORD wave;
-    } kStoredAt[] = {{-5, 0, 0}, {0, 0, 0}, {50, 32767, 0x7FFF7FFF}, {100, 65535, 0xFFFFFFFF}, {250, 65535, 0xFFFFFFFF}};
+    } kStoredAt[] = {
+        {-5, 0, 0}, {0, 0, 0}, {50, 32767, 0x7FFF7FFF}, {100, 65535, 0xFFFFFFFF}, {250, 65535, 0xFFFFFFFF},
+    };
     for (const auto& row : kStoredAt) {
         EXPECT_EQ(row.volume, VolumeFromSliderPosition(row.position)) << row.position;
         EXPECT_EQ(row.wave, WaveVolumeFromSliderPosition(row.position)) << row.position;

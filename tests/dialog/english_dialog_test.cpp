@@ -84,12 +84,12 @@ TEST(EnglishSystem, DISABLED_TheDialogShowsEnglishTextsThatFit) {
 
     for (HWND child = GetWindow(d.dialog(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         const int id = GetDlgCtrlID(child);
-        std::vector<std::wstring> texts = {WindowText(child)};
-        if (ClassOf(child) == L"ComboBox") texts = d.ListItems(id);
+        const std::wstring className = ClassOf(child);
+        const std::vector<std::wstring> texts =
+            className == L"ComboBox" ? d.ListItems(id) : std::vector<std::wstring>{WindowText(child)};
         for (const std::wstring& text : texts) {
             EXPECT_FALSE(HasJapanese(text)) << "control " << id << ": " << testing::PrintToString(text);
         }
-        const std::wstring className = ClassOf(child);
         if ((className == L"Static" || className == L"Button") && !texts[0].empty()) {
             EXPECT_LE(TextWidth(child, texts[0]), TextRoom(child))
                 << testing::PrintToString(texts[0]) << " does not fit its control";

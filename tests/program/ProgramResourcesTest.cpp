@@ -27,13 +27,6 @@ protected:
         if (module_) FreeLibrary(module_);
     }
 
-    std::string Manifest() const {
-        HRSRC found = FindResourceW(module_, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
-        if (!found) return {};
-        const char* bytes = static_cast<const char*>(LockResource(LoadResource(module_, found)));
-        return std::string(bytes, SizeofResource(module_, found));
-    }
-
     HMODULE module_ = nullptr;
 };
 
@@ -99,8 +92,10 @@ TEST_F(ProgramResources, VersionIsTheProjectVersion) {
 }
 
 TEST_F(ProgramResources, ManifestAsksForCommonControls6AndDpiAwareness) {
-    const std::string manifest = Manifest();
-    ASSERT_FALSE(manifest.empty()) << "no RT_MANIFEST resource 1";
+    HRSRC found = FindResourceW(module_, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+    ASSERT_NE(nullptr, found) << "no RT_MANIFEST resource 1";
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(module_, found))),
+                               SizeofResource(module_, found));
     EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
 
     // The loader's own reading of it: an activation context made from the

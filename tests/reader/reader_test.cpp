@@ -118,14 +118,13 @@ TEST_F(Reader, OpensAFilmWithoutFramesOrWithEmptyFrames) {
 }
 
 TEST_F(Reader, RefusesFilesThatAreNotFilms) {
-    std::vector<uint8_t> wrongMagic = StripedFilm(2).Bytes();
+    std::vector<uint8_t> wrongMagic = StripedFilm(2).Bytes(), shortHeader = wrongMagic;
     wrongMagic[3] = 'L';
-    EXPECT_FALSE(reader_.Open(Write(wrongMagic).c_str()));
-    reader_.Release();
-    std::vector<uint8_t> shortHeader = StripedFilm(2).Bytes();
     shortHeader.resize(19);
-    EXPECT_FALSE(reader_.Open(Write(shortHeader).c_str()));
-    reader_.Release();
+    for (const auto& bytes : {wrongMagic, shortHeader}) {
+        EXPECT_FALSE(reader_.Open(Write(bytes).c_str()));
+        reader_.Release();
+    }
     EXPECT_FALSE(reader_.Open(dir_.File(L"missing.nxl").c_str()));
     EXPECT_FALSE(reader_.Open(L""));
 }

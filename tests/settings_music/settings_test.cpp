@@ -105,7 +105,10 @@ TEST_F(SettingsStore, EachUnreadableValueTakesOnlyItsOwnDefault) {
     EXPECT_EQ(std::vector<uint32_t>({0, 0, 2, 1, 1, 1234, 0, 1}), NumbersOf(s));
 }
 
-TEST_F(SettingsStore, StoredTextWithoutTerminatorIsEndedInTheBuffer) {
+// A text stored without its terminator is ended in the buffer, up to one
+// that fills it but for the terminator; a buffer filled to the brim is
+// saved without reading past it.
+TEST_F(SettingsStore, TextsWithoutTerminatorStayInsideTheBuffer) {
     Put(L"WavFilePath", Text(L"E:\\song.wav", false));
     Put(L"BackGroundImageFilePath", Text(std::wstring(kPathChars - 1, L'b'), false));
     settings s;
@@ -113,11 +116,7 @@ TEST_F(SettingsStore, StoredTextWithoutTerminatorIsEndedInTheBuffer) {
     s.Load();
     EXPECT_STREQ(L"E:\\song.wav", s.WavFilePath);
     EXPECT_EQ(std::wstring(kPathChars - 1, L'b'), s.BackGroundImageFilePath);
-}
 
-TEST_F(SettingsStore, SaveOfABufferFilledToTheBrimStaysInsideIt) {
-    settings s;
-    s.Load();
     std::fill(s.NoxelFilePath, s.NoxelFilePath + kPathChars, L'a');  // no terminator at all
     s.Save();
     EXPECT_EQ(Text(std::wstring(kPathChars, L'a')), ReadSettingsKey()[L"NoxelFilePath"]);

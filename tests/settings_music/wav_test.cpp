@@ -118,7 +118,6 @@ TEST(WavChecks, DataMustLieInsideTheImage) {
 TEST(WavFiles, LoadReadsCheckedFilesOnly) {
     ScratchDir dir;
     bgmplayer music;
-    EXPECT_FALSE(music.Load(dir.File(L"missing.wav").c_str()));
     ASSERT_TRUE(WriteFileBytes(dir.File(L"empty.wav"), {}));
     EXPECT_FALSE(music.Load(dir.File(L"empty.wav").c_str()));
     WavLayout listFirst = Stereo44k(std::vector<uint8_t>(8, 1));
