@@ -63,11 +63,10 @@ bool ReadDialogTemplate(HINSTANCE instance, int id, DialogTemplate* out) {
     TemplateReader r(data, SizeofResource(instance, found));
     if (r.Read<WORD>() != 1 || r.Read<WORD>() != 0xFFFF) return false;
     r.Read<DWORD>();  // help id
-    out->exStyle = r.Read<DWORD>();
+    r.Read<DWORD>();  // extended style
     out->style = r.Read<DWORD>();
     const WORD count = r.Read<WORD>();
-    out->x = r.Read<short>();
-    out->y = r.Read<short>();
+    r.Read<DWORD>();  // x and y
     out->cx = r.Read<short>();
     out->cy = r.Read<short>();
     r.NameOrOrdinal();  // menu
@@ -84,7 +83,7 @@ bool ReadDialogTemplate(HINSTANCE instance, int id, DialogTemplate* out) {
         r.AlignToDword();
         TemplateItem item;
         r.Read<DWORD>();  // help id
-        item.exStyle = r.Read<DWORD>();
+        r.Read<DWORD>();  // extended style
         item.style = r.Read<DWORD>();
         item.x = r.Read<short>();
         item.y = r.Read<short>();

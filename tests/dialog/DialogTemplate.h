@@ -12,7 +12,6 @@ namespace dialog_tests {
 
 struct TemplateItem {
     DWORD style = 0;
-    DWORD exStyle = 0;
     short x = 0, y = 0, cx = 0, cy = 0;
     int id = 0;
     std::wstring className;  // predefined classes by their names ("Button", ...)
@@ -21,8 +20,7 @@ struct TemplateItem {
 
 struct DialogTemplate {
     DWORD style = 0;
-    DWORD exStyle = 0;
-    short x = 0, y = 0, cx = 0, cy = 0;
+    short cx = 0, cy = 0;
     std::wstring caption;
     WORD pointSize = 0;
     std::wstring font;

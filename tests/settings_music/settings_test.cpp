@@ -29,7 +29,6 @@ protected:
 std::vector<uint32_t> NumbersOf(const settings& s) {
     return {s.Engine, s.Param1, s.Param2, s.BGM, s.DisplayFrameRate, s.Volume, s.Layout, s.KeepAspect};
 }
-const std::vector<uint32_t> kDefaultNumbers = {0, 0, 2, 1, 0, 0xFFFF, 0, 0};
 
 }  // namespace
 
@@ -40,7 +39,7 @@ TEST_F(SettingsStore, AbsentKeyGivesDefaultsAndSaveWritesEveryValue) {
     EXPECT_STREQ(L"Veilwick.nxl", s.NoxelFilePath);
     EXPECT_STREQ(L"Veilwick.wav", s.WavFilePath);
     EXPECT_STREQ(L"", s.BackGroundImageFilePath);
-    EXPECT_EQ(kDefaultNumbers, NumbersOf(s));
+    EXPECT_EQ(std::vector<uint32_t>({0, 0, 2, 1, 0, 0xFFFF, 0, 0}), NumbersOf(s));
 
     s.Save();
     // Texts with their terminator, numbers as four-byte DWORDs.

@@ -257,54 +257,51 @@ TEST_F(NoxelToolTest, OddWidthsAndTopDownImagesGiveUprightFrames) {
 }
 
 // Images that change or vanish between the passes, served through named
-// pipes so that the second open sees what the test chose.
+// pipes so that each open sees what the test chose.
 class NoxelToolPipeTest : public NoxelToolTest {
 protected:
-    NoxelToolPipeTest() {
-        stem_ = L"noxeltool" + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++counter_) + L"_";
+    // A stem of image names that no other test run uses.
+    static std::wstring UniqueStem() {
+        static int counter = 0;
+        return L"noxeltool" + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++counter) + L"_";
     }
-    std::wstring PipeImage(int index) const {
+    static std::wstring PipeImage(const std::wstring& stem, int index) {
         wchar_t number[16];
         swprintf(number, 16, L"%07d.bmp", index);
-        return stem_ + number;
+        return stem + number;
     }
-    std::string ShownPipe(int index) const { return Narrow(tool_test::PipeImages::Folder() + L"\\" + PipeImage(index)); }
-    tool_test::ToolRun EncodePipes() {
-        pipes_.Start();
-        return Run({tool_test::PipeImages::Folder(), stem_});
+    static std::string ShownPipe(const std::wstring& stem, int index) {
+        return Narrow(tool_test::PipeImages::Folder() + L"\\" + PipeImage(stem, index));
     }
-    std::wstring stem_;
-    tool_test::PipeImages pipes_;
-    static int counter_;
-};
-int NoxelToolPipeTest::counter_ = 0;
+    tool_test::ToolRun EncodePipes(const std::wstring& stem) { return Run({tool_test::PipeImages::Folder(), stem}); }
 
-TEST_F(NoxelToolPipeTest, ImageChangedBetweenPassesFails) {
-    ASSERT_TRUE(WriteFileBytes(out_.File(stem_ + L".nxl"), kEarlierFilm));
-    Bytes before = MakeBmp8(8, 2, Bytes(16, 100));
+    tool_test::PipeImages pipes_;
+};
+
+// Two sequences served at once: in one an image changes, in the other an
+// image is gone when the second pass opens it again.
+TEST_F(NoxelToolPipeTest, ImageChangedOrGoneInTheSecondPassFails) {
+    const Bytes before = MakeBmp8(8, 2, Bytes(16, 100));
     Bytes after = before;
     after.back() = 0;
-    ASSERT_TRUE(pipes_.Add(PipeImage(0), {before, before}));
-    ASSERT_TRUE(pipes_.Add(PipeImage(1), {before, after}));
-    auto run = EncodePipes();
-    EXPECT_EQ(1u, run.exitCode);
-    EXPECT_EQ(Lines(ShownPipe(0) + "...Ok\n" + ShownPipe(1) + "...Ok\nTotal 2 files\n" + ShownPipe(0) +
-                    "...RLE8(12)......done(36:12)\n" + ShownPipe(1) + "...Changed Since First Pass\n"),
-              run.out);
-    EXPECT_EQ(kEarlierFilm, Film(stem_));
-    EXPECT_EQ(std::vector<std::wstring>{stem_ + L".nxl"}, out_.Files());
-}
-
-TEST_F(NoxelToolPipeTest, ImageGoneInSecondPassFails) {
-    Bytes image = MakeBmp8(8, 2, Bytes(16, 100));
-    ASSERT_TRUE(pipes_.Add(PipeImage(0), {image, image}));
-    ASSERT_TRUE(pipes_.Add(PipeImage(1), {image}));  // opened once only
-    auto run = EncodePipes();
-    EXPECT_EQ(1u, run.exitCode);
-    EXPECT_EQ(Lines(ShownPipe(0) + "...Ok\n" + ShownPipe(1) + "...Ok\nTotal 2 files\n" + ShownPipe(0) +
-                    "...RLE8(12)......done(36:12)\n" + ShownPipe(1) + "...Cannot Open In Second Pass(2)\n"),
-              run.out);
-    EXPECT_TRUE(out_.Files().empty());
+    const std::wstring changed = UniqueStem(), gone = UniqueStem();
+    ASSERT_TRUE(pipes_.Add(PipeImage(changed, 0), {before, before}));
+    ASSERT_TRUE(pipes_.Add(PipeImage(changed, 1), {before, after}));
+    ASSERT_TRUE(pipes_.Add(PipeImage(gone, 0), {before, before}));
+    ASSERT_TRUE(pipes_.Add(PipeImage(gone, 1), {before}));  // opened once only
+    pipes_.Start();
+    ASSERT_TRUE(WriteFileBytes(out_.File(changed + L".nxl"), kEarlierFilm));
+    const std::pair<std::wstring, const char*> kRuns[] = {{changed, "...Changed Since First Pass\n"},
+                                                          {gone, "...Cannot Open In Second Pass(2)\n"}};
+    for (const auto& [stem, message] : kRuns) {
+        auto run = EncodePipes(stem);
+        EXPECT_EQ(1u, run.exitCode);
+        EXPECT_EQ(Lines(ShownPipe(stem, 0) + "...Ok\n" + ShownPipe(stem, 1) + "...Ok\nTotal 2 files\n" +
+                        ShownPipe(stem, 0) + "...RLE8(12)......done(36:12)\n" + ShownPipe(stem, 1) + message),
+                  run.out);
+        EXPECT_EQ(kEarlierFilm, Film(changed));
+        EXPECT_EQ(std::vector<std::wstring>{changed + L".nxl"}, out_.Files()) << "no film and no work file made";
+    }
 }
 
 TEST_F(NoxelToolPipeTest, ExhaustedMemoryExitsWithEight) {
@@ -314,10 +311,12 @@ TEST_F(NoxelToolPipeTest, ExhaustedMemoryExitsWithEight) {
     Bytes image = MakeBmp8(4, 2, Bytes(8, 100));
     huge.sizeAdjust = static_cast<int32_t>(0xFFFFFFF0u + 1078u - image.size());
     image = MakeBmp8(4, 2, Bytes(8, 100), huge);
-    ASSERT_TRUE(pipes_.Add(PipeImage(0), {Bytes(image.begin(), image.begin() + 1078)}));
-    auto run = EncodePipes();
+    const std::wstring stem = UniqueStem();
+    ASSERT_TRUE(pipes_.Add(PipeImage(stem, 0), {Bytes(image.begin(), image.begin() + 1078)}));
+    pipes_.Start();
+    auto run = EncodePipes(stem);
     EXPECT_EQ(8u, run.exitCode);
-    EXPECT_EQ(ShownPipe(0), run.out);
+    EXPECT_EQ(ShownPipe(stem, 0), run.out);
     EXPECT_EQ(Lines("Not Enough Memory\n"), run.err);
     EXPECT_TRUE(out_.Files().empty());
 }
