@@ -76,19 +76,19 @@ void DialogControls::MoveSlider(int position) const {
                  reinterpret_cast<LPARAM>(Item(IDC_VOLUME)));
 }
 
-COLORREF DialogControls::ScreenPixel(int id, int x, int y) const {
-    POINT p = {x, y};
-    ClientToScreen(Item(id), &p);
-    HDC screen = GetDC(nullptr);
-    COLORREF colour = GetPixel(screen, p.x, p.y);
-    ReleaseDC(nullptr, screen);
-    return colour;
+RECT DialogControls::PreviewOnScreen() const {
+    RECT r = {};
+    GetClientRect(Item(IDC_PREVIEW), &r);
+    MapWindowPoints(Item(IDC_PREVIEW), nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
 }
 
-RECT DialogControls::ClientRect(int id) const {
-    RECT r = {};
-    GetClientRect(Item(id), &r);
-    return r;
+COLORREF DialogControls::PreviewPixel(int quarters) const {
+    const RECT r = PreviewOnScreen();
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, r.left + (r.right - r.left) * quarters / 4, (r.top + r.bottom) / 2);
+    ReleaseDC(nullptr, screen);
+    return colour;
 }
 
 namespace {

@@ -48,9 +48,11 @@ public:
     // Moves the volume slider as a drag would: new position, then WM_HSCROLL.
     void MoveSlider(int position) const;
 
-    // The colour on screen at a point of a control's client area.
-    COLORREF ScreenPixel(int id, int x, int y) const;
-    RECT ClientRect(int id) const;
+    // The preview control's client area, in screen coordinates.
+    RECT PreviewOnScreen() const;
+    // The colour on screen halfway down the preview control, `quarters`
+    // quarters of its width from its left edge.
+    COLORREF PreviewPixel(int quarters) const;
 
 protected:
     HWND dialog_ = nullptr;

@@ -24,6 +24,9 @@ namespace {
 
 constexpr COLORREF kBackground = RGB(40, 120, 200);
 constexpr COLORREF kFilmWhiteColour = RGB(252, 252, 252);
+// Quarters across the preview: in the film's white left half, in its black
+// right half, which shows the background.
+constexpr int kWhiteHalf = 1, kBackgroundHalf = 3;
 
 class Preview : public ::testing::Test {
 protected:
@@ -40,17 +43,6 @@ protected:
                           {L"Param1", Number(0)},
                           {L"Param2", Number(2)}});
     }
-
-    // Points in the left (white) and right (background) halves of the control.
-    static POINT Left(const DialogControls& d) {
-        RECT r = d.ClientRect(IDC_PREVIEW);
-        return {r.right / 4, r.bottom / 2};
-    }
-    static POINT Right(const DialogControls& d) {
-        RECT r = d.ClientRect(IDC_PREVIEW);
-        return {r.right * 3 / 4, r.bottom / 2};
-    }
-    static COLORREF At(const DialogControls& d, POINT p) { return d.ScreenPixel(IDC_PREVIEW, p.x, p.y); }
 
     SettingsKeyGuard key_;
     ScratchDir dir_;
@@ -71,27 +63,27 @@ TEST_F(Preview, DrawsTheFilmUntilItsButtonStopsIt) {
     InProcessDialog d;
     ASSERT_TRUE(d.shown());
     const COLORREF desktop = GetSysColor(COLOR_BACKGROUND);
-    ASSERT_TRUE(Eventually([&] { return Near(desktop, At(d, Left(d))); }))
+    ASSERT_TRUE(Eventually([&] { return Near(desktop, d.PreviewPixel(kWhiteHalf)); }))
         << "the control shows the desktop colour before the preview";
 
     d.Click(IDC_PREVIEW_BUTTON);
     EXPECT_EQ(L"■", d.Text(IDC_PREVIEW_BUTTON));
-    EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, At(d, Left(d))); }));
-    EXPECT_TRUE(Eventually([&] { return Near(kBackground, At(d, Right(d))); }));
+    EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, d.PreviewPixel(kWhiteHalf)); }));
+    EXPECT_TRUE(Eventually([&] { return Near(kBackground, d.PreviewPixel(kBackgroundHalf)); }));
     EXPECT_FALSE(FileIsFree(film_)) << "the film is open while the preview runs";
 
     // The film stands still, so its ticks draw nothing new: a part the system
     // erased is drawn again all the same.
     RedrawWindow(d.Item(IDC_PREVIEW), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, At(d, Left(d))); }))
+    EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, d.PreviewPixel(kWhiteHalf)); }))
         << "an erased preview is drawn again";
 
     d.Click(IDC_PREVIEW_BUTTON);
     EXPECT_EQ(L"プレビュー", d.Text(IDC_PREVIEW_BUTTON));
     EXPECT_TRUE(FileIsFree(film_)) << "stopping closes the film";
     Sleep(200);
-    EXPECT_TRUE(Near(kFilmWhiteColour, At(d, Left(d)))) << "the last picture stays";
-    EXPECT_TRUE(Near(kBackground, At(d, Right(d))));
+    EXPECT_TRUE(Near(kFilmWhiteColour, d.PreviewPixel(kWhiteHalf))) << "the last picture stays";
+    EXPECT_TRUE(Near(kBackground, d.PreviewPixel(kBackgroundHalf)));
 
     // The film is read from the field as it stands, saved or not. A missing
     // film does not start, nor does a file that is no film, which is left closed.
@@ -110,7 +102,7 @@ TEST_F(Preview, DrawsTheFilmUntilItsButtonStopsIt) {
     // A running preview goes on with the new engine, which has no background
     // until the preview is restarted: GDI+ fills it with black.
     d.Select(IDC_ENGINE, 1);
-    EXPECT_TRUE(Eventually([&] { return Near(RGB(0, 0, 0), At(d, Right(d)), 16); }));
+    EXPECT_TRUE(Eventually([&] { return Near(RGB(0, 0, 0), d.PreviewPixel(kBackgroundHalf), 16); }));
     EXPECT_EQ(L"■", d.Text(IDC_PREVIEW_BUTTON));
 
     d.Click(IDOK);
@@ -121,13 +113,14 @@ TEST_F(Preview, NothingIsDrawnWhileTheDisplayIsOff) {
     InProcessDialog d;
     ASSERT_TRUE(d.shown());
     d.Click(IDC_PREVIEW_BUTTON);
-    ASSERT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, At(d, Left(d))); }));
+    ASSERT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, d.PreviewPixel(kWhiteHalf)); }));
     SendPowerSetting(d.dialog(), 0);
     RedrawWindow(d.Item(IDC_PREVIEW), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    EXPECT_FALSE(Eventually([&] { return Near(kFilmWhiteColour, At(d, Left(d))); }, 1000))
+    EXPECT_FALSE(Eventually([&] { return Near(kFilmWhiteColour, d.PreviewPixel(kWhiteHalf)); }, 1000))
         << "the preview draws while the display is off";
     SendPowerSetting(d.dialog(), 2);
-    EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, At(d, Left(d))); })) << "dimmed, it shows again";
+    EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, d.PreviewPixel(kWhiteHalf)); }))
+        << "dimmed, it shows again";
     d.Click(IDCANCEL);
     EXPECT_EQ(IDCANCEL, d.Wait());
 }
@@ -146,8 +139,7 @@ TEST_F(Preview, ClockPlaysThirtyFramesASecondAndStartsAgain) {
     d.Click(IDC_PREVIEW_BUTTON);
     ASSERT_EQ(L"■", d.Text(IDC_PREVIEW_BUTTON));
 
-    RECT area = d.ClientRect(IDC_PREVIEW);
-    MapWindowPoints(d.Item(IDC_PREVIEW), nullptr, reinterpret_cast<POINT*>(&area), 2);
+    const RECT area = d.PreviewOnScreen();
     struct Seen {
         DWORD tick;
         int frame;
@@ -219,7 +211,7 @@ TEST_F(Preview, FilmWithoutADrawableFrameStopsOnlyThePreview) {
     // The good film plays again afterwards.
     d.SetText(IDC_FILM_PATH, film_);
     d.Click(IDC_PREVIEW_BUTTON);
-    EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, At(d, Left(d))); }));
+    EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, d.PreviewPixel(kWhiteHalf)); }));
     d.Click(IDOK);
     EXPECT_EQ(IDOK, d.Wait());
     EXPECT_EQ(1u, ReadSettingsKey()[L"DisplayFrameRate"].Number());
@@ -272,7 +264,7 @@ TEST_F(Preview, TestPlaybackFollowsTheSliderAndStops) {
         } else {
             // With the preview running beside it, which ends with the dialog.
             d.Click(IDC_PREVIEW_BUTTON);
-            EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, At(d, Left(d))); }));
+            EXPECT_TRUE(Eventually([&] { return Near(kFilmWhiteColour, d.PreviewPixel(kWhiteHalf)); }));
             d.Click(stopControl);
             EXPECT_EQ(stopControl, d.Wait());
             EXPECT_TRUE(FileIsFree(film_));

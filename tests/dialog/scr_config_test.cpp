@@ -126,10 +126,8 @@ TEST_F(ScrConfiguration, ThePreviewAndTheTestPlaybackFindTheDemoBesideIt) {
     EXPECT_EQ(L"Veilwick.nxl", d.Text(IDC_FILM_PATH)) << "the stored name itself is shown";
     d.Click(IDC_PREVIEW_BUTTON);
     EXPECT_EQ(L"■", d.Text(IDC_PREVIEW_BUTTON)) << "the preview did not find the film";
-    const RECT area = d.ClientRect(IDC_PREVIEW);
-    EXPECT_TRUE(Eventually([&] {
-        return Near(RGB(252, 252, 252), d.ScreenPixel(IDC_PREVIEW, area.right / 2, area.bottom / 2));
-    })) << "the white film covers the control";
+    EXPECT_TRUE(Eventually([&] { return Near(RGB(252, 252, 252), d.PreviewPixel(2)); }))
+        << "the white film covers the control";
     d.Click(IDC_MUSIC_BUTTON);
     EXPECT_EQ(L"■", d.Text(IDC_MUSIC_BUTTON)) << "the test playback did not find the music";
     d.Click(IDCANCEL);

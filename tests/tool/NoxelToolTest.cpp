@@ -37,11 +37,6 @@ std::string Lines(const std::string& text) {
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-Bytes Cleared(Bytes pixels) {
-    for (auto& p : pixels) p &= 0xFC;
-    return pixels;
-}
-
 class NoxelToolTest : public testing::Test {
 protected:
     std::wstring ImageName(int index, const std::wstring& stem = L"a") const {
@@ -96,7 +91,8 @@ TEST_F(NoxelToolTest, EncodesEachImageIntoOneFrame) {
     EXPECT_EQ((Bytes{8, 0, 0, 0, 4, 0xFC, 4, 0, 0, 0, 0, 0, 0, 1}), Bytes(film.begin() + 36, film.begin() + 50));
     auto decoded = testing_support::DecodeRle8(film.data() + 50, secondSize, 64, 48);
     EXPECT_TRUE(decoded.ended);
-    EXPECT_EQ(Cleared(second), decoded.pixels);
+    for (auto& p : second) p &= 0xFC;  // the film keeps six bits of grey
+    EXPECT_EQ(second, decoded.pixels);
     EXPECT_EQ(std::vector<std::wstring>{L"a.nxl"}, out_.Files());
 }
 
@@ -281,9 +277,10 @@ protected:
 // Two sequences served at once: in one an image changes, in the other an
 // image is gone when the second pass opens it again.
 TEST_F(NoxelToolPipeTest, ImageChangedOrGoneInTheSecondPassFails) {
-    const Bytes before = MakeBmp8(8, 2, Bytes(16, 100));
-    Bytes after = before;
-    after.back() = 0;
+    Bytes pixels(16, 100);
+    const Bytes before = MakeBmp8(8, 2, pixels);
+    pixels.back() = 0;
+    const Bytes after = MakeBmp8(8, 2, pixels);
     const std::wstring changed = UniqueStem(), gone = UniqueStem();
     ASSERT_TRUE(pipes_.Add(PipeImage(changed, 0), {before, before}));
     ASSERT_TRUE(pipes_.Add(PipeImage(changed, 1), {before, after}));
