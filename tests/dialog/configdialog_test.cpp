@@ -309,6 +309,7 @@ TEST_F(ConfigDialog, ParameterMissingFromTheListKeepsItsStoredValue) {
 
     InProcessDialog d;
     ASSERT_TRUE(d.shown());
+    EXPECT_EQ(2, d.Selection(IDC_ENGINE)) << "the stored Direct2D is shown";
     d.Select(IDC_ENGINE, 0);
     EXPECT_EQ(3, d.Selection(IDC_PARAM2));
 }
