@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -89,6 +90,38 @@ std::vector<std::vector<Sample>> SplitPasses(const std::vector<Sample>& samples)
     return passes;
 }
 
+// What is wrong with the 30-per-second clock of a 60-frame film, as
+// `samples` saw it, or "" if nothing: each pass lasts two seconds and does
+// not drift.
+std::string ClockFault(const std::vector<Sample>& samples) {
+    const auto passes = SplitPasses(samples);
+    if (samples.size() <= 20 || passes.size() < 2) return "the film did not start again within 20 s";
+    // A slow engine shows each frame late by up to its redraw period, and
+    // notices the end of the film up to one period late.
+    const double period = ChangePeriod(samples);
+    const std::string redraws = "; the picture changes every " + std::to_string(period) + " ms";
+    std::vector<double> starts;
+    for (const auto& pass : passes) {
+        for (const Sample& s : pass)
+            if (s.frame >= 60) return "frame " + std::to_string(s.frame) + " of a 60-frame film";
+        starts.push_back(EarliestStart(pass.begin(), pass.end()));
+        if (pass.size() < 10 || period > 200.0) continue;
+        // A clock of another speed would drift across the pass; judged only
+        // where the picture changes often enough to show it.
+        const auto middle = pass.begin() + pass.size() / 2;
+        const double drift = EarliestStart(middle, pass.end()) - EarliestStart(pass.begin(), middle);
+        if (std::abs(drift) > 100.0 + period)
+            return "the frames drift " + std::to_string(drift) + " ms from a 30-per-second clock" + redraws;
+    }
+    for (size_t i = 1; i < starts.size(); ++i) {
+        if (passes[i - 1].size() < 5 || passes[i].size() < 5) continue;
+        const double length = starts[i] - starts[i - 1];
+        if (length < 1900.0 - period || length > 2100.0 + 2 * period)
+            return "a pass lasts " + std::to_string(length) + " ms, not the film's 60 frames" + redraws;
+    }
+    return "";
+}
+
 // The film of every run: 60 frames (two seconds) that show their number.
 class SaverRun : public ::testing::Test {
 protected:
@@ -170,34 +203,23 @@ TEST_P(EngineRun, FilmFillsTheScreenAtThirtyFramesASecondAndLoops) {
         EXPECT_EQ(0, all.Count({w - 400, h - 100, w, h}, IsRed));
     }
 
-    // Until the film has started again twice: one whole pass between.
-    const std::vector<Sample> samples = SampleFrames(
-        screen, [](const std::vector<Sample>& s) { return SplitPasses(s).size() >= 3; }, 20000);
-    ASSERT_GT(samples.size(), 20u);
-    const auto passes = SplitPasses(samples);
-    ASSERT_GE(passes.size(), 2u) << "the film never started again";
-    // A slow engine shows each frame late by up to its redraw period, and
-    // notices the end of the film up to one period late.
-    const double period = ChangePeriod(samples);
-    std::vector<double> starts;
-    for (const auto& pass : passes) {
-        for (const Sample& s : pass) EXPECT_LT(s.frame, 60);
-        starts.push_back(EarliestStart(pass.begin(), pass.end()));
-        if (pass.size() < 10 || period > 200.0) continue;
-        // A clock of another speed would drift across the pass; judged only
-        // where the picture changes often enough to show it.
-        const auto middle = pass.begin() + pass.size() / 2;
-        EXPECT_NEAR(EarliestStart(pass.begin(), middle), EarliestStart(middle, pass.end()), 100.0 + period)
-            << "the frames drift from a 30-per-second clock; the picture changes every " << period << " ms";
+    // The film's clock, judged on a stretch of at least one whole pass. A
+    // busy machine can hold the saver back for a second, and then its
+    // frames show late for a while: the clock is judged again on a later
+    // stretch, up to three times. A clock of another speed fails every time.
+    std::string fault = "no samples";
+    for (int attempt = 0; attempt < 3 && !fault.empty(); ++attempt) {
+        const std::vector<Sample> samples = SampleFrames(
+            screen, [](const std::vector<Sample>& s) { return SplitPasses(s).size() >= 3; }, 20000);
+        fault = ClockFault(samples);
+        // Shown late, a frame only moves the estimate later.
+        const std::vector<Sample> first = SplitPasses(samples).front();
+        if (attempt == 0) {
+            EXPECT_GE(EarliestStart(first.begin(), first.end()) + 100.0, saver.launchTick())
+                << "the clock started before launch";
+        }
     }
-    EXPECT_GE(starts.front() + 100.0, static_cast<double>(saver.launchTick())) << "the clock started before launch";
-    for (size_t i = 1; i < starts.size(); ++i) {
-        if (passes[i - 1].size() < 5 || passes[i].size() < 5) continue;
-        const double length = starts[i] - starts[i - 1];
-        EXPECT_GE(length, 1900.0 - period) << "a pass lasts the film's 60 frames; redraws every " << period << " ms";
-        EXPECT_LE(length, 2100.0 + 2 * period) << "a pass lasts the film's 60 frames; redraws every " << period << " ms";
-    }
-
+    EXPECT_EQ("", fault);
     EndWithKey(saver);
 }
 
@@ -383,10 +405,13 @@ TEST_F(SaverRun, MusicStartsAgainWithTheFilm) {
     // start would come once, and restarting at every tick would cut it short.
     const double mean = static_cast<double>(arrivals.back() - arrivals.front()) / (arrivals.size() - 1);
     EXPECT_GT(mean, 500.0) << "restarts come one film length apart, not faster";
+    // A busy machine can play a stretch late enough for the next restart
+    // to cut it; a restart that did not play the beginning would leave
+    // only a sliver of it.
+    size_t longest = 0;
+    for (const auto& stretch : stretches) longest = std::max(longest, stretch.second);
     for (const auto& stretch : stretches)
-        EXPECT_NEAR(static_cast<double>(stretches[0].second), static_cast<double>(stretch.second),
-                    stretches[0].second * 0.2)
-            << "each restart plays the same beginning";
+        EXPECT_GE(stretch.second * 3, longest) << "each restart plays the same beginning";
 }
 
 TEST_F(SaverRun, MusicThatCannotLoadLeavesTheFilmSilent) {
