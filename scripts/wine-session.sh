@@ -88,4 +88,7 @@ ASOUND
   # No window manager runs on Xvfb: unmanaged windows close at once, where a
   # managed one makes Wine wait two seconds for a withdrawal that never comes.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
+  # A program that crashes ends with Wine's backtrace instead of waiting in
+  # a crash dialog that nobody closes (a test run would wait for its time-out).
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null || true
 }
