@@ -13,7 +13,17 @@
 #include "engines/RedrawPlan.h"
 #include "format/Rle8.h"
 
+bool operator==(const FilmRect& a, const FilmRect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+void PrintTo(const FilmRect& r, std::ostream* out) {
+    *out << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
+}
+
 namespace {
+
+using Rects = std::vector<FilmRect>;
 
 // Pixels bottom row first, as the encoder and the films store them.
 struct Picture {
@@ -76,21 +86,13 @@ TEST(FrameDiff, FirstFrameDrawsAllThenOnlyWhatChanged) {
     b.At(3, 2) = 0;
     b.At(5, 4) = 0;
     ASSERT_TRUE(Compare(diff, b, &changed));
-    ASSERT_EQ(changed.size(), 1u);
-    EXPECT_EQ(changed[0].left, 3);
-    EXPECT_EQ(changed[0].top, 2);
-    EXPECT_EQ(changed[0].right, 6);
-    EXPECT_EQ(changed[0].bottom, 5);
+    EXPECT_EQ(Rects({{3, 2, 6, 5}}), changed);
 
     // Not accepted: the next comparison is still with `a`.
     Picture c = a;
     c.At(39, 29) = 0;
     ASSERT_TRUE(Compare(diff, c, &changed));
-    ASSERT_EQ(changed.size(), 1u);
-    EXPECT_EQ(changed[0].left, 39);
-    EXPECT_EQ(changed[0].top, 29);
-    EXPECT_EQ(changed[0].right, 40);
-    EXPECT_EQ(changed[0].bottom, 30);
+    EXPECT_EQ(Rects({{39, 29, 40, 30}}), changed);
     diff.Accept();
     diff.Accept();  // a second accept changes nothing
     ASSERT_TRUE(Compare(diff, c, &changed));
@@ -142,9 +144,7 @@ TEST(FrameDiff, DrawsAllAfterResetSizeChangeOrUnreadableStream) {
     Compare(one, b, &changed);
     one.Accept();
     ASSERT_TRUE(one.Compare(literal.data(), uint32_t(literal.size()), 16, 1, &changed));
-    ASSERT_EQ(changed.size(), 1u);
-    EXPECT_EQ(changed[0].left, 0);
-    EXPECT_EQ(changed[0].right, 1);
+    EXPECT_EQ(Rects({{0, 0, 1, 1}}), changed);
 
     EXPECT_FALSE(diff.Compare(good.data(), uint32_t(good.size()), 0, 8, &changed));
     EXPECT_FALSE(diff.Compare(good.data(), uint32_t(good.size()), 1 << 20, 1 << 20, &changed));
@@ -187,11 +187,7 @@ TEST(FrameDiff, BandsCoverEveryChangeAndStayFew) {
     d.pixels = testing_support::Noise(d.pixels.size(), 3);
     for (auto& v : d.pixels) v = uint8_t((v & 0xFC) != (a.pixels[&v - d.pixels.data()] & 0xFC) ? v : v ^ 0x80);
     ASSERT_TRUE(Compare(diff, d, &changed));
-    ASSERT_EQ(changed.size(), 1u);
-    EXPECT_EQ(changed[0].left, 0);
-    EXPECT_EQ(changed[0].top, 0);
-    EXPECT_EQ(changed[0].right, 64);
-    EXPECT_EQ(changed[0].bottom, 48);
+    EXPECT_EQ(Rects({{0, 0, 64, 48}}), changed);
 
     // Random sprinkles over random silhouettes, frame after frame.
     std::mt19937 random(7);
@@ -207,44 +203,41 @@ TEST(FrameDiff, BandsCoverEveryChangeAndStayFew) {
     }
 }
 
+// A film rectangle's destination covers the stretched pixels grown by the
+// margin, stays inside the destination and is not much larger.
 TEST(FrameDiff, DestinationRectCoversTheStretchedPixels) {
-    // Same size: the rectangle grown by the margin plus one pixel of rounding on each side.
-    FilmRect d = DestinationRect({10, 20, 12, 21}, 100, 50, 100, 50, 0);
-    EXPECT_LE(d.left, 10);
-    EXPECT_LE(d.top, 20);
-    EXPECT_GE(d.right, 12);
-    EXPECT_GE(d.bottom, 21);
-    EXPECT_LE(d.right - d.left, 8);
-
-    // Four times larger: film pixel 10 covers destination pixels 40 to 43.
-    d = DestinationRect({10, 5, 11, 6}, 100, 50, 400, 200, 2);
-    EXPECT_LE(d.left, 40 - 8);
-    EXPECT_GE(d.right, 44 + 8);
-    EXPECT_LE(d.top, 20 - 8);
-    EXPECT_GE(d.bottom, 24 + 8);
-    EXPECT_LE(d.right - d.left, 40);
-
-    // Smaller than the film, odd sizes, and clipped at the edges.
-    d = DestinationRect({0, 0, 3, 3}, 481, 361, 160, 121, 1);
-    EXPECT_EQ(d.left, 0);
-    EXPECT_EQ(d.top, 0);
-    EXPECT_GE(d.right, 1);
-    d = DestinationRect({478, 358, 481, 361}, 481, 361, 160, 121, 1);
-    EXPECT_EQ(d.right, 160);
-    EXPECT_EQ(d.bottom, 121);
-    EXPECT_LE(d.left, 159);
-
-    // Whole film: whole destination, even at sizes that overflow 32-bit products.
-    d = DestinationRect({0, 0, 100000, 100000}, 100000, 100000, 70000, 70000, 0);
-    EXPECT_EQ(d.left, 0);
-    EXPECT_EQ(d.right, 70000);
-    EXPECT_EQ(d.bottom, 70000);
-
-    // Nothing to draw.
-    d = DestinationRect({5, 5, 5, 9}, 100, 50, 100, 50, 3);
-    EXPECT_EQ(d.right - d.left, 0);
-    d = DestinationRect({5, 5, 6, 6}, 0, 50, 100, 50, 3);
-    EXPECT_EQ(d.right - d.left, 0);
+    struct Row {
+        FilmRect film;
+        int32_t filmWidth, filmHeight, destWidth, destHeight, margin;
+        FilmRect atLeast;
+        int32_t widest;  // 0: nothing to draw
+    };
+    const Row rows[] = {
+        // Same size: grown by the margin plus one pixel of rounding on each side.
+        {{10, 20, 12, 21}, 100, 50, 100, 50, 0, {10, 20, 12, 21}, 8},
+        // Four times larger: film pixel 10 covers destination pixels 40 to 43, the margin 8 more.
+        {{10, 5, 11, 6}, 100, 50, 400, 200, 2, {32, 12, 52, 32}, 40},
+        // Smaller than the film, odd sizes, and clipped at the edges.
+        {{0, 0, 3, 3}, 481, 361, 160, 121, 1, {0, 0, 1, 1}, 8},
+        {{478, 358, 481, 361}, 481, 361, 160, 121, 1, {159, 120, 160, 121}, 8},
+        // Whole film: whole destination, even at sizes that overflow 32-bit products.
+        {{0, 0, 100000, 100000}, 100000, 100000, 70000, 70000, 0, {0, 0, 70000, 70000}, 70000},
+        {{5, 5, 5, 9}, 100, 50, 100, 50, 3, {}, 0},
+        {{5, 5, 6, 6}, 0, 50, 100, 50, 3, {}, 0},
+    };
+    for (const Row& row : rows) {
+        const FilmRect d =
+            DestinationRect(row.film, row.filmWidth, row.filmHeight, row.destWidth, row.destHeight, row.margin);
+        SCOPED_TRACE(::testing::PrintToString(row.film) + " -> " + ::testing::PrintToString(d));
+        if (row.widest == 0) {
+            EXPECT_EQ(0, d.right - d.left);
+            continue;
+        }
+        EXPECT_TRUE(0 <= d.left && d.left <= row.atLeast.left && 0 <= d.top && d.top <= row.atLeast.top);
+        EXPECT_TRUE(row.atLeast.right <= d.right && d.right <= row.destWidth && row.atLeast.bottom <= d.bottom &&
+                    d.bottom <= row.destHeight);
+        EXPECT_LE(d.right - d.left, row.widest);
+    }
 }
 
 // Random rectangles (empty, equal, touching, nested, overlapping) on a small
