@@ -101,20 +101,14 @@ TEST(Rle8Examples, WorkedStreams) {
     // Runs are cut greedily from the left.
     EXPECT_EQ((Bytes{0xFF, 8, 0xFF, 8, 0x5A, 8, 0, 0, 0, 0, 0, 1}), StreamOf(Repeat(600, 8), 600));
     EXPECT_EQ((Bytes{0xFF, 8, 0xFF, 8, 0, 0, 0, 0, 0, 1}), StreamOf(Repeat(510, 8), 510));
+    // The two low bits are cleared.
+    EXPECT_EQ((Bytes{4, 0, 4, 0xFC, 0, 0, 0, 0, 0, 1}), StreamOf({0, 1, 2, 3, 252, 253, 254, 255}, 8));
+    // Runs never cross rows: row 0 ends with 9, row 1 begins with 9.
+    EXPECT_EQ((Bytes{1, 4, 2, 36, 0, 0, 2, 36, 1, 20, 0, 0, 0, 0, 0, 1}),
+              StreamOf({1 << 2, 9 << 2, 9 << 2, 9 << 2, 9 << 2, 5 << 2}, 3));
 }
 
-TEST(Rle8Examples, LowBitsAreCleared) {
-    Bytes pixels = {0, 1, 2, 3, 252, 253, 254, 255};
-    EXPECT_EQ((Bytes{4, 0, 4, 0xFC, 0, 0, 0, 0, 0, 1}), StreamOf(pixels, 8));
-}
-
-TEST(Rle8Examples, RunsNeverCrossRows) {
-    // Row 0 ends with 9, row 1 begins with 9.
-    Bytes pixels = {1 << 2, 9 << 2, 9 << 2, 9 << 2, 9 << 2, 5 << 2};
-    EXPECT_EQ((Bytes{1, 4, 2, 36, 0, 0, 2, 36, 1, 20, 0, 0, 0, 0, 0, 1}), StreamOf(pixels, 3));
-}
-
-TEST(Rle8Examples, StreamsLongerThanTheInputFail) {
+TEST(Rle8Examples, InPlaceOnlyWhenTheStreamIsNoLongerThanTheInput) {
     Bytes pixels = {1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_EQ(16u, EncodeRle8(pixels.data(), 8, 4));
     EXPECT_EQ((Bytes{1, 2, 3, 4, 5, 6, 7, 8}), pixels);
@@ -130,12 +124,10 @@ TEST(Rle8Examples, StreamsLongerThanTheInputFail) {
     EXPECT_EQ(4u, EncodeRle8(nullptr, 0, 8));
     EXPECT_EQ(4u, encoder.Encode(nullptr, 0, 8));
     EXPECT_EQ((Bytes{0, 0, 0, 1}), Bytes(encoder.stream(), encoder.stream() + 4));
-}
 
-TEST(Rle8Examples, StreamOfExactlyTheInputLengthIsKept) {
     // Four rows of five equal pixels: four runs with their ends of row and
     // the end of frame make 4 x 4 + 4 = 20 bytes, as many as the pixels.
-    Bytes pixels = Repeat(20, 40);
+    pixels = Repeat(20, 40);
     EXPECT_EQ(20u, EncodeRle8(pixels.data(), 20, 5));
     EXPECT_EQ((Bytes{5, 40, 0, 0, 5, 40, 0, 0, 5, 40, 0, 0, 5, 40, 0, 0, 0, 0, 0, 1}), pixels);
 }
