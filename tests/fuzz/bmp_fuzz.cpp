@@ -3,19 +3,15 @@
 // into frame rows, and the frame compressed, as pass 2 does.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "format/Rle8.h"
+#include "fuzz/Require.h"
 #include "tool/BmpImage.h"
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 // What ArrangeRows must give, written the plain way: whole rows without
 // their fill bytes (turned over when top-down), then the partial row's pixels.

@@ -3,11 +3,11 @@
 // frame that lies inside the file fetched into that buffer.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "fuzz/Require.h"
 #include "player/filmcheck.h"
 
 namespace {
@@ -15,10 +15,6 @@ namespace {
 // Frames larger than this are not worth a real buffer here: the fuzzer's
 // inputs are a few kilobytes, so such a frame cannot lie inside the file.
 constexpr uint32_t kLargestBuffered = 1u << 20;
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 }  // namespace
 

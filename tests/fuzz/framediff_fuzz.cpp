@@ -8,17 +8,13 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "common/Rle8Decoder.h"
 #include "engines/FrameDiff.h"
+#include "fuzz/Require.h"
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 // Whether the stream reaches 00 01 and writes every pixel: decoded with two
 // different values for pixels it never reaches, both give the same picture.

@@ -4,19 +4,15 @@
 // greedily within a row, 00 00 after whole rows, 00 00 00 01 at the end.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "common/Rle8Decoder.h"
 #include "format/Rle8.h"
+#include "fuzz/Require.h"
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 // Walks the stream code by code; runs must cover each row exactly.
 void RequireEncoderForm(const uint8_t* stream, uint32_t length, uint32_t byteCount, int32_t width) {

@@ -2,19 +2,11 @@
 // checks accept must describe samples that lie inside the file.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "fuzz/Require.h"
 #include "player/wavparse.h"
-
-namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > UINT32_MAX) return 0;
