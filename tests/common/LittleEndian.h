@@ -15,6 +15,12 @@ inline void PutLe(std::vector<uint8_t>& bytes, size_t at, uint32_t value, int si
 
 inline void PutLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) { PutLe(bytes, at, value, 4); }
 
+// Appends the low `size` bytes of `value`.
+inline void AppendLe(std::vector<uint8_t>& bytes, uint32_t value, int size = 4) {
+    bytes.resize(bytes.size() + size);
+    PutLe(bytes, bytes.size() - size, value, size);
+}
+
 // The `size`-byte number at `p`.
 inline uint32_t Le(const uint8_t* p, int size = 4) {
     uint32_t value = 0;

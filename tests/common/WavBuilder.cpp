@@ -10,21 +10,13 @@ void Append(std::vector<uint8_t>& out, const void* p, size_t n) {
     const uint8_t* b = static_cast<const uint8_t*>(p);
     out.insert(out.end(), b, b + n);
 }
-void Append16(std::vector<uint8_t>& out, uint16_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Append32(std::vector<uint8_t>& out, uint32_t v) {
-    Append16(out, static_cast<uint16_t>(v));
-    Append16(out, static_cast<uint16_t>(v >> 16));
-}
 
 }  // namespace
 
 std::vector<uint8_t> Chunk(const char* id, const std::vector<uint8_t>& body) {
     std::vector<uint8_t> out;
     Append(out, id, 4);
-    Append32(out, static_cast<uint32_t>(body.size()));
+    AppendLe(out, static_cast<uint32_t>(body.size()));
     out.insert(out.end(), body.begin(), body.end());
     return out;
 }
@@ -32,18 +24,18 @@ std::vector<uint8_t> Chunk(const char* id, const std::vector<uint8_t>& body) {
 std::vector<uint8_t> BuildWav(const WavLayout& l) {
     std::vector<uint8_t> format;
     const uint16_t blockAlign = static_cast<uint16_t>(l.channels * l.bitsPerSample / 8);
-    Append16(format, l.formatTag);
-    Append16(format, l.channels);
-    Append32(format, l.samplesPerSec);
-    Append32(format, l.samplesPerSec * blockAlign);
-    Append16(format, blockAlign);
-    Append16(format, l.bitsPerSample);
-    if (l.formatChunkSize >= 18) Append16(format, l.extraSize);
+    AppendLe(format, l.formatTag, 2);
+    AppendLe(format, l.channels, 2);
+    AppendLe(format, l.samplesPerSec);
+    AppendLe(format, l.samplesPerSec * blockAlign);
+    AppendLe(format, blockAlign, 2);
+    AppendLe(format, l.bitsPerSample, 2);
+    if (l.formatChunkSize >= 18) AppendLe(format, l.extraSize, 2);
     format.resize(l.formatChunkSize, 0);
 
     std::vector<uint8_t> out;
     Append(out, "RIFF", 4);
-    Append32(out, 0);
+    AppendLe(out, 0);
     Append(out, "WAVE", 4);
     const std::vector<uint8_t> fmt = Chunk("fmt ", format);
     const std::vector<uint8_t> data = Chunk("data", l.samples);
@@ -67,7 +59,7 @@ std::vector<uint8_t> SquareWave(const WavLayout& f, double loudSeconds, double s
             if (f.bitsPerSample == 8) {
                 out.push_back(loud ? (high ? 255 : 0) : 128);  // 8-bit silence is 128
             } else {
-                Append16(out, loud ? (high ? 0x7FFF : 0x8001) : 0);
+                AppendLe(out, loud ? (high ? 0x7FFF : 0x8001) : 0, 2);
             }
         }
     }
