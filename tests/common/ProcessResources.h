@@ -19,8 +19,6 @@ struct ResourceSample {
     int64_t privateBytes = 0;
 };
 
-namespace resources_detail {
-
 // Wine takes a GDI handle's low word as its table index.
 inline long CountLiveGdiHandles() {
     long live = 0;
@@ -28,8 +26,6 @@ inline long CountLiveGdiHandles() {
         live += GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0 ? 1 : 0;
     return live;
 }
-
-}  // namespace resources_detail
 
 // The entries of process `processId` in the system's handle list; -1 when
 // the list cannot be read.
@@ -64,7 +60,7 @@ inline long CountSystemHandles(DWORD processId) {
 inline ResourceSample SampleResources() {
     ResourceSample sample;
     const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    sample.gdiObjects = gdi ? static_cast<long>(gdi) : resources_detail::CountLiveGdiHandles();
+    sample.gdiObjects = gdi ? static_cast<long>(gdi) : CountLiveGdiHandles();
     DWORD handles = 0;
     sample.handles = GetProcessHandleCount(GetCurrentProcess(), &handles) && handles
                          ? static_cast<long>(handles)
