@@ -98,8 +98,7 @@ TEST_P(EngineContract, FramesAndBackgroundsAreUprightAndUnmirrored) {
     const EngineCase& engineCase = GetParam();
     ScratchDir dir;
     const std::wstring image = dir.File(L"quadrants.bmp");
-    ASSERT_TRUE(WriteQuadrantImage(image, 32, 24, kImageQuadrants[0], kImageQuadrants[1], kImageQuadrants[2],
-                                   kImageQuadrants[3]));
+    ASSERT_TRUE(WriteQuadrantImage(image, L"image/bmp", 32, 24, kImageQuadrants));
     TestWindow window(kWidth, kHeight, 40, 40);
     {
         std::unique_ptr<gengine> engine = engineCase.make(window.hwnd());
@@ -148,12 +147,16 @@ TEST_P(EngineContract, FramesAndBackgroundsAreUprightAndUnmirrored) {
     // A background that does not load (an empty field, a file not there)
     // leaves no picture behind: the capture the player then takes shows.
     for (const std::wstring& path : {std::wstring(), dir.File(L"missing.bmp")}) {
-        SCOPED_TRACE(::testing::Message() << "a capture after loading \"" << std::string(path.begin(), path.end())
-                                          << "\" failed");
+        SCOPED_TRACE(::testing::Message() << "a capture after loading \"" << path << "\" failed");
         ASSERT_TRUE(engine->LoadBackground(image.c_str()));
         EXPECT_FALSE(engine->LoadBackground(path.c_str()));
         showCapture();
     }
+    // No path, a file that is no image and a path too long are refused as well.
+    const std::wstring text = dir.File(L"notes.png"), tooLong(MAX_PATH, L'a');
+    ASSERT_TRUE(WriteFileBytes(text, {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'}));
+    for (const wchar_t* path : {static_cast<const wchar_t*>(nullptr), text.c_str(), tooLong.c_str()})
+        EXPECT_FALSE(engine->LoadBackground(path)) << path;
 }
 
 TEST_P(EngineContract, FramesOfOtherDepthsAreRefusedUnread) {
@@ -178,12 +181,11 @@ TEST_P(EngineContract, OverlayTextIsRedOfTheDesignedSizeAtTheTopLeft) {
     ASSERT_TRUE(engine);
     ASSERT_TRUE(engine->LoadBackground(image.c_str()));
     auto show = [&](uint32_t length) {
-        PresentSteadily(*engine, window, [&] { DrawPicture(*engine, nullptr, L"88888", length); });
-        return WindowPixels(window.hwnd());
+        return PresentSteadily(*engine, window, [&] { DrawPicture(*engine, nullptr, L"88888", length); });
     };
     EXPECT_EQ(0, Width(show(0).BoundsOf(kRed, 40))) << "an empty text draws nothing";
-    const WindowPixels one = show(1);
-    const WindowPixels five = show(5);
+    const Pixels one = show(1);
+    const Pixels five = show(5);
     SaveShot(five, L"overlay-" + std::wstring(engineCase.name.begin(), engineCase.name.end()));
 
     const double em = engineCase.textEmPixels();
@@ -261,8 +263,7 @@ TEST_P(EngineContract, LongRunsGiveBackEveryObjectHandleAndByte) {
     const EngineCase& engineCase = GetParam();
     ScratchDir dir;
     const std::wstring image = dir.File(L"quadrants.bmp");
-    ASSERT_TRUE(WriteQuadrantImage(image, 32, 24, kImageQuadrants[0], kImageQuadrants[1], kImageQuadrants[2],
-                                   kImageQuadrants[3]));
+    ASSERT_TRUE(WriteQuadrantImage(image, L"image/bmp", 32, 24, kImageQuadrants));
     TestWindow window(64, 48, 40, 40);
     // Frames of the window's size: a frame left behind each tick is plain to see.
     GreyPicture pictures[2] = {Silhouette(64, 48, 3), Silhouette(64, 48, 4)};
@@ -340,6 +341,27 @@ TEST_P(EngineContract, LongRunsGiveBackEveryObjectHandleAndByte) {
     std::printf("%s: private KiB after two more engines %lld, %lld\n", engineCase.name.c_str(),
                 static_cast<long long>(second / 1024), static_cast<long long>(third / 1024));
     EXPECT_LE(third, second + kPrivateSlackBytes) << "each engine keeps memory after its deletion";
+}
+
+// Pictures for people to look at, made by scripts/docs-shots.sh: a walking
+// figure over a gradient in each mode.
+TEST_P(EngineContract, DISABLED_ScreenshotsInEveryMode) {
+    const EngineCase& engineCase = GetParam();
+    if (Env("NOXEL_SCREENSHOTS").empty()) GTEST_SKIP() << "no screenshot folder";
+    ScratchDir dir;
+    const std::wstring gradient = dir.File(L"gradient.bmp");
+    ASSERT_TRUE(WriteGradientImage(gradient, 160, 120));
+    TestWindow window(400, 240, 40, 40);
+    std::unique_ptr<gengine> engine = engineCase.make(window.hwnd());
+    ASSERT_TRUE(engine && engine->LoadBackground(gradient.c_str()));
+    for (const EngineMode& mode : engineCase.modes) {
+        engine->SetParam1(mode.param1);
+        engine->SetParam2(mode.param2);
+        ScopedFrame frame(*engine, Silhouette(80, 60, 3));
+        const Pixels shown = PresentSteadily(*engine, window, [&] { DrawPicture(*engine, frame.get()); });
+        const std::wstring name(engineCase.name.begin(), engineCase.name.end());
+        EXPECT_TRUE(SaveShot(shown, name + L"-" + std::to_wstring(mode.param1) + L"-" + std::to_wstring(mode.param2)));
+    }
 }
 
 }  // namespace testing_support

@@ -40,40 +40,31 @@ static bool SaveBitmap(Gdiplus::Bitmap& bitmap, const std::wstring& path, const 
 
 static Gdiplus::Color ToColor(COLORREF c) { return Gdiplus::Color(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
-bool WriteTwoColourImage(const std::wstring& path, const wchar_t* mimeType, int width, int height,
-                         COLORREF left, COLORREF right) {
+// A picture whose pixel (x, y) is colourAt(x, y), saved in the format of `mimeType`.
+static bool WriteImage(const std::wstring& path, const wchar_t* mimeType, int width, int height,
+                       const std::function<COLORREF(int x, int y)>& colourAt) {
     StartGdiplus();
     Gdiplus::Bitmap bitmap(width, height, PixelFormat24bppRGB);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) bitmap.SetPixel(x, y, ToColor(x < width / 2 ? left : right));
+        for (int x = 0; x < width; ++x) bitmap.SetPixel(x, y, ToColor(colourAt(x, y)));
     return SaveBitmap(bitmap, path, mimeType);
 }
 
-bool WriteQuadrantImage(const std::wstring& path, int width, int height, COLORREF topLeft, COLORREF topRight,
-                        COLORREF bottomLeft, COLORREF bottomRight) {
-    StartGdiplus();
-    Gdiplus::Bitmap bitmap(width, height, PixelFormat24bppRGB);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const bool left = x < width / 2, top = y < height / 2;
-            bitmap.SetPixel(x, y, ToColor(top ? (left ? topLeft : topRight) : (left ? bottomLeft : bottomRight)));
-        }
-    }
-    return SaveBitmap(bitmap, path, L"image/bmp");
+bool WriteTwoColourImage(const std::wstring& path, const wchar_t* mimeType, int width, int height,
+                         COLORREF left, COLORREF right) {
+    return WriteImage(path, mimeType, width, height, [&](int x, int) { return x < width / 2 ? left : right; });
+}
+
+bool WriteQuadrantImage(const std::wstring& path, const wchar_t* mimeType, int width, int height,
+                        const COLORREF (&quadrants)[4]) {
+    return WriteImage(path, mimeType, width, height,
+                      [&](int x, int y) { return quadrants[(y < height / 2 ? 0 : 2) + (x < width / 2 ? 0 : 1)]; });
 }
 
 bool WriteGradientImage(const std::wstring& path, int width, int height) {
-    StartGdiplus();
-    Gdiplus::Bitmap bitmap(width, height, PixelFormat24bppRGB);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            BYTE r = static_cast<BYTE>(40 + 170 * x / width);
-            BYTE g = static_cast<BYTE>(60 + 120 * y / height);
-            BYTE b = static_cast<BYTE>(210 - 150 * x / width);
-            bitmap.SetPixel(x, y, Gdiplus::Color(r, g, b));
-        }
-    }
-    return SaveBitmap(bitmap, path, L"image/bmp");
+    return WriteImage(path, L"image/bmp", width, height, [&](int x, int y) {
+        return RGB(40 + 170 * x / width, 60 + 120 * y / height, 210 - 150 * x / width);
+    });
 }
 
 Pixels::Pixels(HWND window) {

@@ -20,10 +20,11 @@ void StartGdiplus();
 bool WriteTwoColourImage(const std::wstring& path, const wchar_t* mimeType, int width, int height,
                          COLORREF left, COLORREF right);
 
-// Writes a width x height bitmap file in four quadrants of the given colours:
-// a picture that shows whether it is drawn upside down or mirrored.
-bool WriteQuadrantImage(const std::wstring& path, int width, int height, COLORREF topLeft, COLORREF topRight,
-                        COLORREF bottomLeft, COLORREF bottomRight);
+// Writes a width x height picture in four quadrants of the given colours (top
+// left, top right, bottom left, bottom right): a picture that shows whether it
+// is drawn upside down or mirrored.
+bool WriteQuadrantImage(const std::wstring& path, const wchar_t* mimeType, int width, int height,
+                        const COLORREF (&quadrants)[4]);
 
 // Writes a picture whose colour changes smoothly from corner to corner,
 // nowhere black or white: a background on which every mode shows.
@@ -62,7 +63,6 @@ private:
     int height_ = 0;
     std::vector<uint32_t> pixels_;
 };
-using WindowPixels = Pixels;
 
 // "" when equal; otherwise how many pixels differ and where the first is.
 std::string Difference(const Pixels& a, const Pixels& b);

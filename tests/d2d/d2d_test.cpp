@@ -6,8 +6,7 @@
 #include <gtest/gtest.h>
 #include <strsafe.h>
 
-#include <algorithm>
-#include <functional>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -80,7 +79,7 @@ TEST_F(D2DEngineTest, ConstructionOnAWindowThatIsGoneThrows) {
     EXPECT_THROW(d2dengine engine(gone), std::exception);
 }
 
-TEST_F(D2DEngineTest, LabelsAndCounts) {
+TEST_F(D2DEngineTest, LabelsAndTheirCapacityRules) {
     wchar_t buffer[260];
     EXPECT_EQ(3u, engine_->GetParam1Count());
     EXPECT_EQ(S_OK, engine_->GetParam1Name(buffer, 260));
@@ -104,10 +103,7 @@ TEST_F(D2DEngineTest, LabelsAndCounts) {
     memcpy(buffer, marker, sizeof(marker));
     EXPECT_EQ(0, engine_->GetParam2Option(0, buffer, 260));
     EXPECT_STREQ(L"untouched", buffer);
-}
 
-TEST_F(D2DEngineTest, LabelsThatDoNotFit) {
-    wchar_t buffer[260];
     // Names are cut short, and say so.
     EXPECT_EQ(STRSAFE_E_INSUFFICIENT_BUFFER, engine_->GetParam1Name(buffer, 3));
     EXPECT_STREQ(L"Mo", buffer);
@@ -165,10 +161,10 @@ TEST_F(D2DEngineTest, NoTranslucentFrameLeavesNoPixelOfTheBackground) {
     ScopedFrame frame(*engine_, Bands());
     ASSERT_NE(nullptr, frame.get());
     Tick(frame.get());
-    const WindowPixels overBlack(window_.hwnd());
+    const Pixels overBlack(window_.hwnd());
     ASSERT_TRUE(engine_->LoadBackground(BackgroundFile().c_str()));
     Tick(frame.get());
-    EXPECT_TRUE(overBlack == WindowPixels(window_.hwnd()));
+    EXPECT_TRUE(overBlack == Pixels(window_.hwnd()));
     Tick(nullptr);
     EXPECT_TRUE(Near(kBackground, BandPixel(1))) << std::hex << BandPixel(1);
     EXPECT_TRUE(Near(kBackground, window_.Pixel(kWidth - 1, kHeight - 1)));
@@ -214,23 +210,4 @@ TEST_F(D2DEngineTest, AFailedLoadAfterACaptureShowsTheCapture) {
     EXPECT_FALSE(engine_->LoadBackground(L""));
     Tick(nullptr);
     EXPECT_TRUE(Near(screenColor, BandPixel(0))) << std::hex << BandPixel(0);
-}
-
-// Pictures for people to look at, made by scripts/docs-shots.sh.
-TEST(D2DScreenshots, DISABLED_EveryMode) {
-    if (Env("NOXEL_SCREENSHOTS").empty()) GTEST_SKIP() << "no screenshot folder";
-    ASSERT_TRUE(GraphicsEnvironment::Direct2DReady());
-    ScratchDir dir;
-    std::wstring gradient = dir.File(L"gradient.bmp");
-    ASSERT_TRUE(WriteGradientImage(gradient, 160, 120));
-
-    TestWindow window(400, 240, 40, 40);
-    d2dengine engine(window.hwnd());
-    ASSERT_TRUE(engine.LoadBackground(gradient.c_str()));
-    for (uint32_t mode = 0; mode < 3; ++mode) {
-        engine.SetParam1(mode);
-        ScopedFrame frame(engine, Silhouette(80, 60, 3));
-        PresentSteadily(engine, window, [&] { DrawPicture(engine, frame.get()); });
-        EXPECT_TRUE(SaveShot(Pixels(window.hwnd()), L"d2d-mode" + std::to_wstring(mode)));
-    }
 }

@@ -1,11 +1,12 @@
-// Tests of the GDI+ engine: its option lists, and real pixels read back from
-// a window it drew into (foreground colours over a background, grey levels
-// as opacity, interpolation at scaled edges, backgrounds and text).
+// Tests of the GDI+ engine: its option lists, real pixels read back from a
+// window it drew into (foreground colours, interpolation at scaled edges,
+// the drawing rectangle), and the engine GDI+ cannot serve.
 #include "engines/gdiplusengine.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@
 #include "common/TestImages.h"
 #include "common/TestSupport.h"
 #include "common/TestWindow.h"
+#include "engines/EngineFactory.h"
+#include "engines/gdiengine.h"
 
 using namespace testing_support;
 
@@ -73,7 +76,7 @@ protected:
 
 }  // namespace
 
-TEST_F(GdiplusEngineTest, NamesAndOptionsAreTheListedTexts) {
+TEST_F(GdiplusEngineTest, NamesAndOptionsAreTheListedTextsCutToTheCapacity) {
     gdiplusengine& engine = *engine_;
     wchar_t buffer[260];
     EXPECT_EQ(18, engine.GetParam1Name(buffer, 260));
@@ -102,11 +105,7 @@ TEST_F(GdiplusEngineTest, NamesAndOptionsAreTheListedTexts) {
     buffer[0] = L'x';
     EXPECT_EQ(0, engine.GetParam2Option(2, buffer, 260));
     EXPECT_STREQ(L"", buffer);
-}
 
-TEST_F(GdiplusEngineTest, LongLabelsAreCutToTheCapacity) {
-    gdiplusengine& engine = *engine_;
-    wchar_t buffer[260];
     EXPECT_EQ(3, engine.GetParam1Name(buffer, 4));
     EXPECT_STREQ(L"Int", buffer);
     EXPECT_EQ(2, engine.GetParam1Option(5, buffer, 3));
@@ -197,26 +196,6 @@ TEST_F(GdiplusEngineTest, NearestNeighborKeepsEdgesHardAndHqBicubicSmoothsThem) 
     EXPECT_GE(PartialPixelsInRow(window_, kHeight / 2, kWidth - 1), 2);
 }
 
-TEST_F(GdiplusEngineTest, InterpolationIndexesBeyondTheListAreIgnored) {
-    GreyPicture edge = HalfWhite(8, 6);
-    engine_->SetParam1(5);
-    engine_->SetParam1(9);
-    engine_->SetParam1(0xFFFFFFFFu);
-    {
-        ScopedFrame frame(*engine_, edge);
-        Tick(frame.get());
-    }
-    EXPECT_EQ(0, PartialPixelsInRow(window_, kHeight / 2, kWidth - 1));
-
-    // Index 8 is the default mode, which smooths.
-    engine_->SetParam1(8);
-    {
-        ScopedFrame frame(*engine_, edge);
-        Tick(frame.get());
-    }
-    EXPECT_GE(PartialPixelsInRow(window_, kHeight / 2, kWidth - 1), 1);
-}
-
 TEST_F(GdiplusEngineTest, ResizeFollowsTheWindowAndKeepsTheInterpolationMode) {
     engine_->SetParam1(5);
     SetWindowPos(window_.hwnd(), nullptr, 0, 0, 2 * kWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER);
@@ -262,50 +241,14 @@ TEST_F(GdiplusEngineTest, AFrameGdiplusCannotBuildDrawsNothing) {
     EXPECT_TRUE(Near(kBlack, Left()));
 }
 
-TEST_F(GdiplusEngineTest, LoadBackgroundRefusesBadPathsAndFiles) {
-    std::wstring image = BackgroundFile();
-    std::wstring text = dir_.File(L"notes.txt");
-    ASSERT_TRUE(WriteFileBytes(text, {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'}));
+// An engine GDI+ cannot serve is not made, and the factory gives GDI instead.
+TEST(GdiplusFailure, AnEngineGdiplusCannotServeIsNotMadeAndTheFactoryGivesGdi) {
+    HWND gone = TestWindow(64, 48).hwnd();  // GDI+ draws on no window that is gone
+    EXPECT_THROW(gdiplusengine engine(gone), std::runtime_error);
 
-    // Each refusal drops the image loaded before.
-    std::vector<wchar_t> unterminated(261, L'a');
-    unterminated[260] = L'\0';
-    const wchar_t* longPath = unterminated.data();
-    for (const wchar_t* path : {static_cast<const wchar_t*>(nullptr), L"", longPath}) {
-        ASSERT_TRUE(engine_->LoadBackground(image.c_str()));
-        EXPECT_FALSE(engine_->LoadBackground(path));
-        Tick(nullptr);
-        EXPECT_TRUE(Near(kBlack, Left()));
-    }
-    ASSERT_TRUE(engine_->LoadBackground(image.c_str()));
-    EXPECT_FALSE(engine_->LoadBackground(text.c_str()));
-    Tick(nullptr);
-    EXPECT_TRUE(Near(kBlack, Left()));
-    EXPECT_FALSE(engine_->LoadBackground(dir_.File(L"missing.png").c_str()));
-}
-
-// One window per option, over a gradient, for people to look at; made by
-// scripts/docs-shots.sh.
-TEST(GdiplusScreenshots, DISABLED_EveryInterpolationModeInBothColours) {
-    if (Env("NOXEL_SCREENSHOTS").empty()) GTEST_SKIP() << "no screenshot folder";
-    ScratchDir dir;
-    std::wstring gradient = dir.File(L"gradient.bmp");
-    ASSERT_TRUE(WriteGradientImage(gradient, 160, 120));
-
-    TestWindow window(400, 240, 40, 40);
-    gdiplusengine engine(window.hwnd());
-    ASSERT_TRUE(engine.LoadBackground(gradient.c_str()));
-    const wchar_t* names[] = {L"default", L"low", L"high", L"bilinear",
-                              L"bicubic", L"nearest", L"hq-bilinear", L"hq-bicubic"};
-    for (uint32_t color = 0; color < 2; ++color) {
-        engine.SetParam2(color);
-        for (uint32_t mode = 0; mode < 8; ++mode) {
-            engine.SetParam1(mode);
-            ScopedFrame frame(engine, Silhouette(80, 60, 3));
-            DrawPicture(engine, frame.get());
-            window.Pump();
-            const std::wstring name = std::wstring(L"gdiplus-") + names[mode] + (color ? L"-black" : L"-white");
-            EXPECT_TRUE(SaveShot(Pixels(window.hwnd()), name));
-        }
-    }
+    uint32_t made = 99;
+    std::unique_ptr<gengine> engine;
+    EXPECT_NO_THROW(engine = CreateEngine(kEngineGdiPlus, gone, &made));
+    EXPECT_EQ(kEngineGdi, made);
+    EXPECT_NE(nullptr, dynamic_cast<gdiengine*>(engine.get()));
 }
