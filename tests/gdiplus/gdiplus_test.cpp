@@ -179,56 +179,48 @@ TEST_F(GdiplusEngineTest, TheDrawingRectangleIsOnePixelLargerThanTheClientArea) 
     EXPECT_TRUE(Near(kWhite, window_.Pixel(kWidth - 1, kHeight - 1))) << std::hex << window_.Pixel(kWidth - 1, kHeight - 1);
 }
 
+// Black and white halves, as a frame over no background and as a background
+// without a frame: smoothing shows at the middle.
 TEST_F(GdiplusEngineTest, NearestNeighborKeepsEdgesHardAndHqBicubicSmoothsThem) {
-    GreyPicture edge = HalfWhite(8, 6);
-    engine_->SetParam1(5);
-    {
-        ScopedFrame frame(*engine_, edge);
-        Tick(frame.get());
+    const std::wstring halves = dir_.File(L"halves.png");
+    ASSERT_TRUE(WriteTwoColourImage(halves, L"image/png", 32, 4, kBlack, kWhite));
+    for (bool background : {false, true}) {
+        if (background) {
+            ASSERT_TRUE(engine_->LoadBackground(halves.c_str()));
+        }
+        for (uint32_t mode : {5u, 7u}) {
+            SCOPED_TRACE(::testing::Message() << (background ? "background" : "frame") << " in mode " << mode);
+            engine_->SetParam1(mode);
+            ScopedFrame frame(*engine_, HalfWhite(8, 6));
+            Tick(background ? nullptr : frame.get());
+            const int partial = PartialPixelsInRow(window_, kHeight / 2, kWidth - 1);
+            if (mode == 5) EXPECT_EQ(0, partial);
+            else EXPECT_GE(partial, 2);
+        }
     }
-    EXPECT_EQ(0, PartialPixelsInRow(window_, kHeight / 2, kWidth - 1));
-
-    engine_->SetParam1(7);
-    {
-        ScopedFrame frame(*engine_, edge);
-        Tick(frame.get());
-    }
-    EXPECT_GE(PartialPixelsInRow(window_, kHeight / 2, kWidth - 1), 2);
 }
 
 TEST_F(GdiplusEngineTest, ResizeFollowsTheWindowAndKeepsTheInterpolationMode) {
+    const std::wstring halves = dir_.File(L"halves.png");
+    ASSERT_TRUE(WriteTwoColourImage(halves, L"image/png", 32, 4, kBlack, kWhite));
+    ASSERT_TRUE(engine_->LoadBackground(halves.c_str()));
     engine_->SetParam1(5);
+    Tick(nullptr);  // the background scaled to the old size
     SetWindowPos(window_.hwnd(), nullptr, 0, 0, 2 * kWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER);
     window_.Pump();
     engine_->Resize();
     EXPECT_EQ(2 * kWidth + 1, engine_->DrawingRect().Width);
+    Tick(nullptr);
+    EXPECT_TRUE(Near(kBlack, window_.Pixel(kWidth - 4, kHeight / 2)));
+    EXPECT_TRUE(Near(kWhite, window_.Pixel(kWidth + 4, kHeight / 2)));
+    EXPECT_TRUE(Near(kWhite, window_.Pixel(2 * kWidth - 12, kHeight / 2)));
+
+    EXPECT_FALSE(engine_->LoadBackground(L""));
     ScopedFrame frame(*engine_, HalfWhite(8, 6));
     Tick(frame.get());
     EXPECT_TRUE(Near(kWhite, window_.Pixel(2 * kWidth / 4, kHeight / 2)));
     EXPECT_TRUE(Near(kBlack, window_.Pixel(2 * kWidth - 2, kHeight / 2)));
     EXPECT_EQ(0, PartialPixelsInRow(window_, kHeight / 2, 2 * kWidth - 1));
-}
-
-TEST_F(GdiplusEngineTest, TheBackgroundFollowsModeAndSizeChanges) {
-    // Black and white halves: smoothing shows at the middle.
-    std::wstring halves = dir_.File(L"halves.png");
-    ASSERT_TRUE(WriteTwoColourImage(halves, L"image/png", 32, 4, kBlack, kWhite));
-    ASSERT_TRUE(engine_->LoadBackground(halves.c_str()));
-    engine_->SetParam1(5);
-    Tick(nullptr);
-    EXPECT_EQ(0, PartialPixelsInRow(window_, kHeight / 2, kWidth - 1));
-    engine_->SetParam1(7);
-    Tick(nullptr);
-    EXPECT_GE(PartialPixelsInRow(window_, kHeight / 2, kWidth - 1), 2);
-
-    engine_->SetParam1(5);
-    SetWindowPos(window_.hwnd(), nullptr, 0, 0, 2 * kWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER);
-    window_.Pump();
-    engine_->Resize();
-    Tick(nullptr);
-    EXPECT_TRUE(Near(kBlack, window_.Pixel(kWidth - 4, kHeight / 2)));
-    EXPECT_TRUE(Near(kWhite, window_.Pixel(kWidth + 4, kHeight / 2)));
-    EXPECT_TRUE(Near(kWhite, window_.Pixel(2 * kWidth - 12, kHeight / 2)));
 }
 
 TEST_F(GdiplusEngineTest, AFrameGdiplusCannotBuildDrawsNothing) {
