@@ -78,7 +78,6 @@ void ExpectSameAsReference(const Bytes& pixels, int32_t width) {
 
     Rle8Encoder encoder;
     uint32_t length = encoder.Encode(pixels.data(), static_cast<uint32_t>(pixels.size()), width);
-    ASSERT_EQ(expected.size(), length);
     ASSERT_EQ(expected, Bytes(encoder.stream(), encoder.stream() + length));
 
     Bytes buffer = pixels;
@@ -205,17 +204,6 @@ TEST(Rle8RoundTrip, WholeRowsDecodeToTheClearedPixels) {
         // The last six bytes: end of the top row, one more row up, end of frame.
         EXPECT_EQ((Bytes{0, 0, 0, 0, 0, 1}), Bytes(encoder.stream() + length - 6, encoder.stream() + length));
     }
-}
-
-TEST(Rle8RoundTrip, PartialLastRowLeavesTheRestUntouched) {
-    Bytes pixels = testing_support::Noise(10 * 3 + 4, 8);
-    for (auto& p : pixels) p &= 0x84;  // long enough runs to compress
-    Rle8Encoder encoder;
-    uint32_t length = encoder.Encode(pixels.data(), static_cast<uint32_t>(pixels.size()), 10);
-    auto frame = DecodeRle8(encoder.stream(), length, 10, 4, 0x11);
-    EXPECT_TRUE(frame.ended);
-    EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), frame.pixels.begin()));
-    EXPECT_EQ(Bytes(6, 0x11), Bytes(frame.pixels.begin() + 34, frame.pixels.end()));
 }
 
 }  // namespace
