@@ -89,6 +89,7 @@ ASOUND
   # managed one makes Wine wait two seconds for a withdrawal that never comes.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
   # A program that crashes ends with Wine's backtrace instead of waiting in
-  # a crash dialog that nobody closes (a test run would wait for its time-out).
+  # a crash dialog that nobody closes: a crashing test ends, and the hostile
+  # runs see a crash of the saver as a crash, not as a hang.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null || true
 }

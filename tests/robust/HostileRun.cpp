@@ -15,7 +15,6 @@ constexpr DWORD kAnswerWaitMs = 10000;
 constexpr DWORD kWindowWaitMs = 20000;
 // Longer than this between two messages is a tick too slow for a user's key press.
 constexpr DWORD kSlowAnswerMs = 1000;
-constexpr const wchar_t* kCrashKey = L"Software\\Wine\\WineDbg";
 
 }  // namespace
 
@@ -74,25 +73,6 @@ bool IsDefinedFilmOutcome(const RunResult& result) {
 }
 
 bool Played(const RunResult& result) { return result.kind == RunResult::Played && result.code == 0; }
-
-NoCrashDialog::NoCrashDialog() {
-    HKEY key = nullptr;
-    if (RegCreateKeyW(HKEY_CURRENT_USER, kCrashKey, &key) != ERROR_SUCCESS) return;
-    DWORD size = sizeof old_;
-    had_ = RegQueryValueExW(key, L"ShowCrashDialog", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) ==
-           ERROR_SUCCESS;
-    const DWORD off = 0;
-    RegSetValueExW(key, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
-    RegCloseKey(key);
-}
-
-NoCrashDialog::~NoCrashDialog() {
-    HKEY key = nullptr;
-    if (RegOpenKeyW(HKEY_CURRENT_USER, kCrashKey, &key) != ERROR_SUCCESS) return;
-    if (had_) RegSetValueExW(key, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof old_);
-    else RegDeleteValueW(key, L"ShowCrashDialog");
-    RegCloseKey(key);
-}
 
 Tally::~Tally() {
     int runs = 0;

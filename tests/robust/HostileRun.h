@@ -37,20 +37,6 @@ bool IsDefinedFilmOutcome(const RunResult& result);
 // True for a run that played and closed with 0.
 bool Played(const RunResult& result);
 
-// Sets Wine's crash dialog off for as long as it lives, then puts back
-// what was there.
-class NoCrashDialog {
-public:
-    NoCrashDialog();
-    ~NoCrashDialog();
-    NoCrashDialog(const NoCrashDialog&) = delete;
-    NoCrashDialog& operator=(const NoCrashDialog&) = delete;
-
-private:
-    bool had_ = false;
-    DWORD old_ = 0;
-};
-
 // Counts the outcomes of a sweep and prints them in one line at its end.
 class Tally {
 public:

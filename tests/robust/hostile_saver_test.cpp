@@ -45,7 +45,6 @@ protected:
 
     ScratchDir dir_;
     saver_tests::SettingsScope settings_;
-    NoCrashDialog noCrash_;
     std::wstring film_ = dir_.File(L"film.nxl");
     std::wstring background_ = dir_.File(L"back.bmp");
     uint32_t cases_ = 0;

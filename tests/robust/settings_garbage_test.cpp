@@ -87,7 +87,6 @@ TEST_F(SettingsGarbage, EveryWrongTypeAndSizeGivesTheDefaults) {
 // With nothing readable the saver falls back on the film named in its
 // string table, relative to the folder it starts in, and plays it.
 TEST_F(SettingsGarbage, TheSaverStartsWithTheDefaults) {
-    robust_tests::NoCrashDialog noCrash;
     ScratchDir dir;
     ASSERT_TRUE(saver_tests::WriteCountingFilm(dir.File(L"Veilwick.nxl"), 20));
     CurrentFolder inDir(dir.path());
